@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Sets everything up and plays the piece. Extra arguments go to the program (see ./build/vqdemo --help).
+set -euo pipefail
+cd "$(dirname "$0")"
+./setup.sh
+exec ./build/vqdemo "$@"

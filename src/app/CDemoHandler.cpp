@@ -1,0 +1,57 @@
+#include "app/CDemoHandler.h"
+
+#include "app/Font.h"
+#include "audio/CBass.h"
+#include "scenes/CCamRecord.h"
+#include "scenes/CDance.h"
+#include "scenes/CVortex.h"
+
+CDemoHandler::Slot CDemoHandler::TimelineSlot(float t)
+{
+    // Every boundary is strict on both sides: a clock exactly on one draws nothing.
+    if (t > 126.0f)
+        return Slot::Quit;
+    if (t < 50.8f)
+        return Slot::Landscape;
+    if (t > 50.8f && t < 80.8f)
+        return Slot::Vortex;
+    if (t > 80.8f && t < 123.0f)
+        return Slot::Dance;
+    if (t > 123.0f && t < 126.0f)
+        return Slot::Outro;
+    return Slot::Nothing;
+}
+
+CDemoHandler::CDemoHandler()
+{
+    // Each scene is set up before the next is created; all loading ends before the music starts.
+    camRecord = new CCamRecord;
+    camRecord->Setup();
+    vortex = new CVortex;
+    vortex->Setup();
+    dance = new CDance;
+    dance->Setup();
+}
+
+CDemoHandler::~CDemoHandler()
+{
+    delete camRecord;
+    delete vortex;
+    delete dance;
+}
+
+bool CDemoHandler::Run()
+{
+    bass.doThis();
+    lastSlot = TimelineSlot(bass.seconds);
+    switch (lastSlot)
+    {
+    case Slot::Quit: return true;
+    case Slot::Landscape: camRecord->Render(); break;
+    case Slot::Vortex: vortex->Render(); break;
+    case Slot::Dance: dance->Render(); break;
+    case Slot::Outro: outro(); break;
+    case Slot::Nothing: break;
+    }
+    return false;
+}

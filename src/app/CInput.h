@@ -1,0 +1,31 @@
+#pragma once
+// Keyboard and mouse state, indexed by the piece's virtual-key codes (Escape 27, Page Up 33,
+// arrows 37..40, letters and digits as their upper-case ASCII). The window fills it from its
+// events; scenes poll it with Pressed.
+
+enum : int
+{
+    VK_ESCAPE = 27,
+    VK_PRIOR = 33,
+    VK_LEFT = 37,
+    VK_UP = 38,
+    VK_RIGHT = 39,
+    VK_DOWN = 40
+};
+
+class CInput
+{
+public:
+    CInput();
+    // keys[key] = down, held[key] = 0. Codes outside 0..255 are ignored.
+    void SetKey(int key, bool down);
+    int Pressed(int key) const;
+    void SetHeld(int key);
+    int Held(int key) const;
+
+    unsigned char keys[256];
+    unsigned char held[256];
+    int mouseX = 0, mouseY = 0;
+};
+
+extern CInput input;

@@ -1,0 +1,58 @@
+#pragma once
+// The abstract scene, and the camera-flight player every scene carries.
+#include "app/CDemoHandler.h"
+#include "math/svect3f.h"
+
+#include <cstdint>
+
+class CDemoHandler::CScene
+{
+public:
+    // Plays back a recorded camera flight (a CHLF file): key nodes stamped in music milliseconds,
+    // interpolated linearly between the two nodes that strictly bracket the music time. Holds
+    // ten path slots of 10000 nodes inside the object (about 4.4 MB), so scenes live on the heap.
+    class CCamera
+    {
+    public:
+        static constexpr int kSlots = 10;
+        static constexpr int kNodes = 10000;
+
+        struct node_t
+        {
+            std::int32_t time; // music time in ms
+            svect3f eye;
+            svect3f center;
+            svect3f up;
+            float fade;
+        };
+
+        CCamera();
+        // Always reads "vq_accumcam.chlf" into slot 0, whatever name is given: the flight of the
+        // piece is that file. A damaged file loads what is valid and fits, and says so once.
+        void LoadPath(const char* name);
+        void Rewind(int time);
+        void Update();
+        void SetMatrix();
+        float GetFade() const { return fade; }
+
+        node_t nodes[kSlots][kNodes];
+        std::int32_t numnodes[kSlots];
+        std::int32_t curpath = 0;
+        std::int32_t starttime = 0;
+        svect3f eye, center, up;
+        float fade = 0.0f;
+
+        // The interpolation of Update for a given music time in ms (no clock, no GL).
+        void UpdateAt(int ms);
+    };
+
+    CScene() = default;
+    virtual ~CScene() = default;
+    virtual void Setup() = 0;
+    virtual void Render() = 0;
+    virtual void Close() = 0;
+
+    CCamera camera;
+};
+
+static_assert(sizeof(CDemoHandler::CScene::CCamera::node_t) == 44, "node_t is read straight from 44-byte records");

@@ -1,0 +1,12 @@
+#pragma once
+// Bitmap text (96 display lists for characters 32..127, a bold Courier-metric face at 24 px) and
+// the closing picture, both drawn on the window.
+
+extern unsigned int base;
+
+void BuildFont();
+void KillFont();
+// Formats like printf into a bounded buffer and draws at the current raster position.
+void glPrint(const char* fmt, ...);
+// One frame of the closing picture, presented.
+void outro();

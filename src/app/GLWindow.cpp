@@ -1,0 +1,330 @@
+#include "app/GLWindow.h"
+
+#include "app/CInput.h"
+#include "app/Clock.h"
+#include "render/CPBuffer.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+#include <SDL.h>
+
+#include <cstdio>
+
+GLWindow glWindow;
+
+namespace
+{
+SDL_Window* sdlWindow(void* w)
+{
+    return static_cast<SDL_Window*>(w);
+}
+
+// The virtual-key codes the piece was written against.
+int virtualKey(SDL_Keycode k)
+{
+    if (k >= SDLK_a && k <= SDLK_z)
+        return 'A' + (k - SDLK_a);
+    if (k >= SDLK_0 && k <= SDLK_9)
+        return '0' + (k - SDLK_0);
+    if (k >= SDLK_F1 && k <= SDLK_F12)
+        return 112 + (k - SDLK_F1);
+    switch (k)
+    {
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_TAB: return 9;
+    case SDLK_RETURN: return 13;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return 16;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return 17;
+    case SDLK_LALT:
+    case SDLK_RALT: return 18;
+    case SDLK_PAUSE: return 19;
+    case SDLK_ESCAPE: return 27;
+    case SDLK_SPACE: return 32;
+    case SDLK_PAGEUP: return 33;
+    case SDLK_PAGEDOWN: return 34;
+    case SDLK_END: return 35;
+    case SDLK_HOME: return 36;
+    case SDLK_LEFT: return 37;
+    case SDLK_UP: return 38;
+    case SDLK_RIGHT: return 39;
+    case SDLK_DOWN: return 40;
+    case SDLK_INSERT: return 45;
+    case SDLK_DELETE: return 46;
+    default: return -1;
+    }
+}
+
+bool g_haveDisplay = false;
+} // namespace
+
+bool GLWindow::Init(int w, int h, int bitsPerPixel, const WindowOptions& opts, std::string& error)
+{
+    width = w;
+    height = h;
+    bits = bitsPerPixel;
+    options = opts;
+    return InitOpenGL(error);
+}
+
+bool GLWindow::InitOpenGL(std::string& error)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    {
+        error = std::string("no display for the window: ") + SDL_GetError();
+        return false;
+    }
+    g_haveDisplay = true;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    // Off-screen targets share textures with the window's context.
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+
+    Uint32 flags = SDL_WINDOW_OPENGL;
+    if (options.hidden)
+        flags |= SDL_WINDOW_HIDDEN;
+    else if (!options.windowed)
+        flags |= SDL_WINDOW_FULLSCREEN;
+    SDL_Window* win = SDL_CreateWindow("Kromelvastind - Brastelmoorvinge", SDL_WINDOWPOS_CENTERED,
+                                       SDL_WINDOWPOS_CENTERED, width, height, flags);
+    if (!win && !options.windowed && !options.hidden)
+    {
+        // The display refused 1024 x 768: cover the desktop and scale the picture to fit.
+        flags = (flags & ~SDL_WINDOW_FULLSCREEN) | SDL_WINDOW_FULLSCREEN_DESKTOP;
+        win = SDL_CreateWindow("Kromelvastind - Brastelmoorvinge", SDL_WINDOWPOS_CENTERED,
+                               SDL_WINDOWPOS_CENTERED, width, height, flags);
+    }
+    if (!win)
+    {
+        error = std::string("cannot open the window: ") + SDL_GetError();
+        return false;
+    }
+    window = win;
+    context = SDL_GL_CreateContext(win);
+    if (!context)
+    {
+        error = std::string("no OpenGL context for the window: ") + SDL_GetError();
+        SDL_DestroyWindow(win);
+        window = nullptr;
+        return false;
+    }
+    SDL_GL_MakeCurrent(win, context);
+    // The piece paces itself by the music, not the display: never wait for a refresh in capture.
+    SDL_GL_SetSwapInterval(vqclock::captureMode() ? 0 : 1);
+
+    glewExperimental = GL_TRUE;
+    const GLenum glewErr = glewInit();
+    if (glewErr != GLEW_OK)
+    {
+        error = std::string("GLEW cannot start: ") + reinterpret_cast<const char*>(glewGetErrorString(glewErr));
+        return false;
+    }
+    glGetError(); // GLEW may leave an error from probing on some drivers
+
+    SDL_GL_GetDrawableSize(win, &drawableW, &drawableH);
+    if (drawableW != width || drawableH != height)
+    {
+        glGenTextures(1, &pictureColor);
+        glBindTexture(GL_TEXTURE_2D, pictureColor);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glGenRenderbuffers(1, &pictureDepth);
+        glBindRenderbuffer(GL_RENDERBUFFER, pictureDepth);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+        glGenFramebuffers(1, &pictureFbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, pictureColor, 0);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, pictureDepth);
+    }
+    glViewport(0, 0, width, height);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (!options.hidden)
+        SDL_ShowWindow(win);
+    return true;
+}
+
+void GLWindow::SetCurrent()
+{
+    if (!window)
+        return;
+    CPBuffer::LeaveCurrent();
+    SDL_GL_MakeCurrent(sdlWindow(window), context);
+    if (pictureFbo)
+        glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo);
+}
+
+void GLWindow::InitOrtho()
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, width, height, 0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+}
+
+void GLWindow::InitProjection()
+{
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<double>(width) / height, 1.0, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_DEPTH_TEST);
+    glClearColor(0, 0, 0, 0);
+}
+
+void GLWindow::ReadPicture(std::vector<std::uint8_t>& rgb)
+{
+    rgb.resize(static_cast<std::size_t>(width) * height * 3);
+    if (!window)
+        return;
+    SetCurrent();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(pictureFbo ? GL_COLOR_ATTACHMENT0 : GL_BACK);
+    std::vector<std::uint8_t> raw(rgb.size());
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, raw.data());
+    const std::size_t row = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y) // GL reads bottom row first
+        std::copy(raw.begin() + static_cast<long>(row * (height - 1 - y)),
+                  raw.begin() + static_cast<long>(row * (height - y)), rgb.begin() + static_cast<long>(row * y));
+}
+
+void GLWindow::FrameDone()
+{
+    if (!window)
+        return;
+    if (frameGrabber)
+        frameGrabber();
+    if (pictureFbo)
+    {
+        // Fit the picture into the drawable with its aspect kept; the bars stay black.
+        int dw = drawableW, dh = drawableH;
+        int w = dw, h = dw * height / width;
+        if (h > dh)
+        {
+            h = dh;
+            w = dh * width / height;
+        }
+        const int x0 = (dw - w) / 2, y0 = (dh - h) / 2;
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, pictureFbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glClearColor(0, 0, 0, 0);
+        glDisable(GL_SCISSOR_TEST);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glBlitFramebuffer(0, 0, width, height, x0, y0, x0 + w, y0 + h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        SDL_GL_SwapWindow(sdlWindow(window));
+        glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo);
+        return;
+    }
+    SDL_GL_SwapWindow(sdlWindow(window));
+}
+
+void GLWindow::Disable()
+{
+    if (!window)
+        return;
+    SDL_GL_MakeCurrent(sdlWindow(window), nullptr);
+    SDL_GL_DeleteContext(context);
+    context = nullptr;
+    // Leaving full-screen restores the desktop's display mode.
+    SDL_SetWindowFullscreen(sdlWindow(window), 0);
+    SDL_DestroyWindow(sdlWindow(window));
+    window = nullptr;
+}
+
+bool GLWindow::HandleOneEvent(bool& quit)
+{
+    SDL_Event e;
+    if (!SDL_PollEvent(&e))
+        return false;
+    switch (e.type)
+    {
+    case SDL_KEYDOWN:
+    {
+        const int vk = virtualKey(e.key.keysym.sym);
+        input.SetKey(vk, true);
+        if (vk == VK_ESCAPE)
+            quit = true;
+        break;
+    }
+    case SDL_KEYUP:
+        input.SetKey(virtualKey(e.key.keysym.sym), false);
+        break;
+    case SDL_MOUSEMOTION:
+        input.mouseX = e.motion.x;
+        input.mouseY = e.motion.y;
+        break;
+    case SDL_QUIT:
+        quit = true;
+        break;
+    case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE)
+            quit = true;
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void GLWindow::ShowCursor(bool show)
+{
+    if (window)
+        SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void GLWindow::SetCursorPos(int x, int y)
+{
+    if (window && !options.hidden && !vqclock::captureMode())
+        SDL_WarpMouseInWindow(sdlWindow(window), x, y);
+}
+
+VQGLContext GLWindow::CreateSharedContext()
+{
+    if (!window)
+        return nullptr;
+    // Every target's context is made with the window's attributes while the window's is current,
+    // so that all of them share objects with it.
+    SetCurrent();
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+    return SDL_GL_CreateContext(sdlWindow(window));
+}
+
+bool GLWindow::MakeCurrent(VQGLContext c)
+{
+    if (!window || !c)
+        return false;
+    return SDL_GL_MakeCurrent(sdlWindow(window), c) == 0;
+}
+
+void GLWindow::DeleteContext(VQGLContext c)
+{
+    if (c)
+        SDL_GL_DeleteContext(c);
+}
+
+VQGLContext GLWindow::CurrentContext() const
+{
+    return SDL_GL_GetCurrentContext();
+}
+
+void ShowMessage(const char* title, const std::string& text)
+{
+    if (g_haveDisplay && !vqclock::captureMode() && glWindow.IsOpen())
+    {
+        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, title, text.c_str(), nullptr) == 0)
+            return;
+    }
+    std::fprintf(stderr, "%s: %s\n", title, text.c_str());
+}

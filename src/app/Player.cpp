@@ -1,0 +1,273 @@
+#include "app/Player.h"
+
+#include "app/AssetCheck.h"
+#include "app/CDemoHandler.h"
+#include "app/Capture.h"
+#include "app/Clock.h"
+#include "app/DataFiles.h"
+#include "app/Font.h"
+#include "app/GLWindow.h"
+#include "app/Options.h"
+#include "app/Verbose.h"
+#include "audio/Analysis.h"
+#include "audio/CBass.h"
+#include "math/random.h"
+#include "render/CBloom.h"
+#include "resource/CResource.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace
+{
+const char* kMusicFile = "vqmusikk_best4.mp3";
+
+std::string executableDir()
+{
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return ".";
+    buf[n] = '\0';
+    std::string p(buf);
+    const auto slash = p.rfind('/');
+    return slash == std::string::npos ? "." : p.substr(0, slash);
+}
+
+// Makes the data folder the working directory, so every asset keeps its bare relative name.
+bool enterDataDir(const Options& o, std::string& error)
+{
+    const std::string dir = o.dataDir.empty() ? executableDir() + "/data" : o.dataDir;
+    if (chdir(dir.c_str()) != 0)
+    {
+        error = "cannot enter the data folder \"" + dir + "\" (" + std::strerror(errno) + ")";
+        return false;
+    }
+    return true;
+}
+
+const char* slotName(CDemoHandler::Slot s)
+{
+    switch (s)
+    {
+    case CDemoHandler::Slot::Landscape: return "landscape";
+    case CDemoHandler::Slot::Vortex: return "vortex";
+    case CDemoHandler::Slot::Dance: return "dance";
+    case CDemoHandler::Slot::Outro: return "closing picture";
+    default: return "none";
+    }
+}
+
+bool mkdirs(const std::string& dir)
+{
+    std::string partial;
+    for (std::size_t i = 0; i <= dir.size(); ++i)
+    {
+        if (i == dir.size() || dir[i] == '/')
+        {
+            if (!partial.empty())
+                mkdir(partial.c_str(), 0755);
+        }
+        if (i < dir.size())
+            partial += dir[i];
+    }
+    struct stat st;
+    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Runs the capture loop. Frame f shows music time start + f / fps.
+int captureLoop(CDemoHandler& demo, const Options& o, const std::string& outDir)
+{
+    struct SceneStats
+    {
+        long frames = 0;
+        double micros = 0;
+    };
+    std::map<CDemoHandler::Slot, SceneStats> stats;
+    std::vector<CDemoHandler::Slot> order;
+    std::vector<std::uint8_t> picture, last;
+    std::int64_t grabMicros = 0;
+    bool presented = false;
+    glWindow.frameGrabber = [&]() {
+        const std::int64_t t0 = vqclock::monotonicMicros();
+        glWindow.ReadPicture(picture);
+        presented = true;
+        grabMicros += vqclock::monotonicMicros() - t0;
+    };
+
+    long frame = 0;
+    bool quit = false;
+    std::string error;
+    for (;; ++frame)
+    {
+        if (o.frames >= 0 && frame >= o.frames)
+            break;
+        vqclock::setCaptureFrame(static_cast<std::uint64_t>(frame));
+        if (o.until >= 0 && vqclock::captureMusicSeconds() >= o.until)
+            break;
+        while (glWindow.HandleOneEvent(quit))
+        {
+        }
+        if (quit)
+            break;
+        presented = false;
+        grabMicros = 0;
+        const std::int64_t t0 = vqclock::monotonicMicros();
+        const bool over = demo.Run();
+        const double micros = static_cast<double>(vqclock::monotonicMicros() - t0 - grabMicros);
+        if (over)
+            break;
+        if (presented)
+        {
+            SceneStats& s = stats[demo.LastSlot()];
+            if (s.frames == 0)
+                order.push_back(demo.LastSlot());
+            ++s.frames;
+            s.micros += micros;
+            last = picture;
+        }
+        // A frame exactly on a boundary presents nothing; the video repeats the previous picture
+        // so that frame numbers stay in step with music time.
+        if (last.empty())
+            last.assign(static_cast<std::size_t>(glWindow.width) * glWindow.height * 3, 0);
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%05ld.png", frame);
+        if (!WritePng(outDir + name, glWindow.width, glWindow.height, last, error))
+        {
+            std::fprintf(stderr, "capture: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    glWindow.frameGrabber = nullptr;
+
+    const std::size_t first = static_cast<std::size_t>(std::llround(o.start * PcmTrack::kRate));
+    const std::size_t count = static_cast<std::size_t>(std::llround(frame * PcmTrack::kRate / o.fps));
+    if (!WriteWav(outDir + "/audio.wav", bass.Track(), first, count, error))
+    {
+        std::fprintf(stderr, "capture: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("captured %ld frames at %g fps from %.3f s into %s\n", frame, o.fps, o.start, outDir.c_str());
+    for (CDemoHandler::Slot s : order)
+        std::printf("  %-16s %6ld frames, %8.1f ms per frame\n", slotName(s), stats[s].frames,
+                    stats[s].micros / 1000.0 / static_cast<double>(stats[s].frames));
+    std::printf("video: ffmpeg -framerate %g -i %s/frame_%%05d.png -i %s/audio.wav -c:v libx264 -pix_fmt yuv420p "
+                "-c:a aac -shortest %s/capture.mp4\n",
+                o.fps, outDir.c_str(), outDir.c_str(), outDir.c_str());
+    return 0;
+}
+} // namespace
+
+int VQ_Main(int argc, char** argv)
+{
+    Options o;
+    std::string error;
+    if (!ParseOptions(argc, argv, o, error))
+    {
+        std::fprintf(stderr, "vqdemo: %s\n\n%s", error.c_str(), UsageText());
+        return 2;
+    }
+    if (o.help)
+    {
+        std::printf("%s", UsageText());
+        return 0;
+    }
+    g_verbose = o.verbose;
+
+    // The capture directory is named relative to where the program was started.
+    std::string outDir = o.captureDir;
+    if (!outDir.empty())
+    {
+        if (!mkdirs(outDir))
+        {
+            std::fprintf(stderr, "vqdemo: cannot create the capture folder \"%s\"\n", outDir.c_str());
+            return 1;
+        }
+        char cwd[PATH_MAX];
+        if (outDir[0] != '/' && getcwd(cwd, sizeof cwd))
+            outDir = std::string(cwd) + "/" + outDir;
+    }
+
+    if (!enterDataDir(o, error))
+    {
+        std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
+        return 1;
+    }
+    if (o.check)
+        return RunAssetCheck();
+    if (o.analyze)
+        return RunAnalyze();
+
+    const std::vector<std::string> missing = MissingDataFiles("");
+    if (!missing.empty())
+    {
+        std::fprintf(stderr, "vqdemo: the data folder lacks %zu file(s):\n", missing.size());
+        for (const auto& m : missing)
+            std::fprintf(stderr, "  %s\n", m.c_str());
+        return 1;
+    }
+    // The music is decoded before the window opens, so a bad track stops us with a clear word.
+    if (!bass.Open(kMusicFile, error))
+    {
+        std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
+        return 1;
+    }
+    if (o.start >= bass.Track().seconds())
+    {
+        std::fprintf(stderr, "vqdemo: --start %.3f lies beyond the track's %.3f s\n", o.start,
+                     bass.Track().seconds());
+        return 1;
+    }
+    bass.SetStartSeconds(o.start);
+    if (!outDir.empty())
+        vqclock::enterCapture(o.fps, o.start, o.haveSeed, o.seed);
+
+    // 1. Seed the generator with the calendar time (the capture seed when given).
+    vq_srand(static_cast<unsigned>(vqclock::calendarTime()));
+    // 2. Window, context and the window's resources.
+    WindowOptions wo;
+    wo.windowed = o.windowed || !outDir.empty();
+    if (!res.Init(wo, error))
+    {
+        std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
+        return 1;
+    }
+    // 3. The glow filter; 4. the font, in the window's context.
+    bloom.Setup();
+    glWindow.SetCurrent();
+    BuildFont();
+    int status = 0;
+    {
+        // 5. Every scene is created and set up; all loading happens here.
+        CDemoHandler demo;
+        // 6. Music, cursor, loop.
+        bass.start(kMusicFile);
+        glWindow.ShowCursor(false);
+        if (!outDir.empty())
+            status = captureLoop(demo, o, outDir);
+        else
+        {
+            bool done = false;
+            while (!done)
+            {
+                bool quit = false;
+                if (glWindow.HandleOneEvent(quit))
+                    done = quit;
+                else
+                    done = demo.Run();
+            }
+        }
+        glWindow.ShowCursor(true);
+        bass.stop();
+        glWindow.Disable();
+    }
+    return status;
+}

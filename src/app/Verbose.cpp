@@ -1,0 +1,3 @@
+#include "app/Verbose.h"
+
+bool g_verbose = false;

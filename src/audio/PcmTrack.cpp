@@ -1,0 +1,124 @@
+#include "audio/PcmTrack.h"
+
+#include <mpg123.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace
+{
+struct HandleCloser
+{
+    void operator()(mpg123_handle* h) const
+    {
+        mpg123_close(h);
+        mpg123_delete(h);
+    }
+};
+} // namespace
+
+bool DecodeMp3(const std::string& path, PcmTrack& out, std::string& error)
+{
+    out.samples.clear();
+    if (FILE* probe = std::fopen(path.c_str(), "rb"))
+        std::fclose(probe);
+    else
+    {
+        error = "\"" + path + "\": cannot open the file (" + std::strerror(errno) + ")";
+        return false;
+    }
+#if MPG123_API_VERSION < 46
+    mpg123_init();
+#endif
+    int err = MPG123_OK;
+    std::unique_ptr<mpg123_handle, HandleCloser> h(mpg123_new(nullptr, &err));
+    if (!h)
+    {
+        error = "\"" + path + "\": the MP3 decoder could not start";
+        return false;
+    }
+    mpg123_param(h.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    // Ask for exactly the playback format; mpg123 resamples or duplicates channels as needed.
+    mpg123_format_none(h.get());
+    mpg123_format(h.get(), PcmTrack::kRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    if (mpg123_open(h.get(), path.c_str()) != MPG123_OK)
+    {
+        error = "\"" + path + "\": " + mpg123_strerror(h.get());
+        return false;
+    }
+    std::vector<unsigned char> buf(64 * 1024);
+    for (;;)
+    {
+        size_t done = 0;
+        err = mpg123_read(h.get(), buf.data(), buf.size(), &done);
+        const size_t n = done / sizeof(std::int16_t);
+        const std::size_t old = out.samples.size();
+        out.samples.resize(old + n);
+        std::memcpy(out.samples.data() + old, buf.data(), n * sizeof(std::int16_t));
+        if (err == MPG123_DONE)
+            break;
+        if (err == MPG123_NEW_FORMAT || err == MPG123_OK)
+            continue;
+        error = "\"" + path + "\": cannot be decoded as MP3 (" + mpg123_strerror(h.get()) + ")";
+        out.samples.clear();
+        return false;
+    }
+    out.samples.resize(out.frames() * PcmTrack::kChannels);
+    if (out.frames() == 0)
+    {
+        error = "\"" + path + "\": holds no decodable MP3 audio";
+        return false;
+    }
+    return true;
+}
+
+namespace
+{
+void put32(std::FILE* f, std::uint32_t v)
+{
+    unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                          static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+    std::fwrite(b, 1, 4, f);
+}
+void put16(std::FILE* f, std::uint16_t v)
+{
+    unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
+    std::fwrite(b, 1, 2, f);
+}
+} // namespace
+
+bool WriteWav(const std::string& path, const PcmTrack& track, std::size_t first, std::size_t count,
+              std::string& error)
+{
+    if (first > track.frames())
+        first = track.frames();
+    if (count > track.frames() - first)
+        count = track.frames() - first;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+    {
+        error = "\"" + path + "\": cannot be written (" + std::strerror(errno) + ")";
+        return false;
+    }
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(count * PcmTrack::kChannels * 2);
+    std::fwrite("RIFF", 1, 4, f);
+    put32(f, 36 + dataBytes);
+    std::fwrite("WAVEfmt ", 1, 8, f);
+    put32(f, 16);
+    put16(f, 1); // PCM
+    put16(f, PcmTrack::kChannels);
+    put32(f, PcmTrack::kRate);
+    put32(f, PcmTrack::kRate * PcmTrack::kChannels * 2);
+    put16(f, PcmTrack::kChannels * 2);
+    put16(f, 16);
+    std::fwrite("data", 1, 4, f);
+    put32(f, dataBytes);
+    // Samples are little-endian on every machine this builds for.
+    const std::size_t written =
+        std::fwrite(track.samples.data() + first * PcmTrack::kChannels, 2, count * PcmTrack::kChannels, f);
+    const bool ok = std::fclose(f) == 0 && written == count * PcmTrack::kChannels;
+    if (!ok)
+        error = "\"" + path + "\": write failed";
+    return ok;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// CPBuffer: one 1024 x 1024 off-screen target with its own OpenGL context (sharing objects with
+// the window's), drawing into its own framebuffer object: RGBA8 colour texture, 24-bit depth.
+// "Binding its image" binds that colour texture on the active unit of the calling context.
+//
+// Each context keeps its own state (program in use, enabled textures, viewport, lights), which
+// the bloom filter and the scenes rely on. A target's drawing is fenced when another context
+// becomes current, and BindObj waits for that fence, so no context ever reads a stale picture.
+//
+// Faults are shown with the texts the piece has always shown, titled "ERROR"; a fault that would
+// repeat every frame is shown once and then only counted.
+#include "app/GLWindow.h"
+
+#include <string>
+
+// Checks that this platform offers what the targets need (framebuffer objects, sync objects).
+// They return false and say so once when it does not.
+bool InitPixelFormat();
+bool InitPBuffer();
+bool InitRenderTexture();
+
+class CPBuffer
+{
+public:
+    void Init(int w, int h);
+    void SetCurrent(const char* label);
+    void SetCurrent();
+    void SetProjection();
+    void SetOrtho();
+    void BindObj();
+    void ReleaseObj();
+    void Remove();
+
+    bool Valid() const { return context != nullptr && fbo != 0; }
+    unsigned ColorTexture() const { return colorTex; }
+
+    // Called before any context switch: fences and flushes the target that is current, so its
+    // picture is complete when another context reads it.
+    static void LeaveCurrent();
+
+    int width = 0, height = 0;
+
+private:
+    bool MakeCurrent();
+
+    VQGLContext context = nullptr;
+    unsigned fbo = 0, colorTex = 0, depthRb = 0;
+    void* fence = nullptr;      // GLsync of the latest drawing, set when we leave the context
+    int savedBinding = 0;       // texture bound on the caller's unit before BindObj
+};
+
+// Shows a pixel-buffer fault ("ERROR" box or standard error). Repeats of the same text are only
+// counted; the count is printed at exit.
+void PBufferFault(const std::string& text);

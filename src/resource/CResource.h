@@ -1,0 +1,36 @@
+#pragma once
+// The shared pool of textures, programs and uniform locations (the global `res`). Init opens the
+// window and builds what belongs to the window's context; the bloom filter and the scenes fill
+// the rest during their Setup, each in the context it draws in.
+#include "app/GLWindow.h"
+#include "resource/CTexture.h"
+
+#include <string>
+
+// The whole file as a zero-terminated string the caller frees with free(); null for a null name,
+// a file that cannot be opened, or an empty file. CR LF line ends are read as LF.
+char* textFileRead(const char* fn);
+// 1 when every character was written, else 0.
+int textFileWrite(const char* fn, const char* s);
+
+class CResource
+{
+public:
+    // Opens the window (options from the command line), starts GLEW, checks the off-screen
+    // support and builds the window's resources. False with a reason when no window can be had.
+    bool Init(const WindowOptions& options, std::string& error);
+    // Builds, links and puts in use a program from two shader files; missing files and compile
+    // or link failures are reported with the file names and the GL log. Returns the program.
+    unsigned CreateShader(const char* vertFile, const char* fragFile);
+
+    CTexture treeTex, shrubTex, gravelTex, matMapTex, mountainTex, leafTex, endTex, castleTex, caveTex, logoTex,
+        codeTex, gfxTex;
+    unsigned terrainProg = 0, brightpassProg = 0, blurProg = 0, additiveProg5 = 0, additiveProg = 0,
+             additiveProg6 = 0, waterProg = 0, landTransparentProg = 0, envMapProg = 0, logoProg = 0,
+             fadeProg = 0, transparentProg = 0;
+    int additiveMultLoc = -1;
+    unsigned screenTex1 = 0, screenTex2 = 0;
+    int fadeLoc = -1;
+};
+
+extern CResource res;
