@@ -1,6 +1,7 @@
 #pragma once
 // The abstract scene, and the camera-flight player every scene carries.
 #include "app/CDemoHandler.h"
+#include "formats/HlfFormats.h"
 #include "math/svect3f.h"
 
 #include <cstdint>
@@ -17,14 +18,8 @@ public:
         static constexpr int kSlots = 10;
         static constexpr int kNodes = 10000;
 
-        struct node_t
-        {
-            std::int32_t time; // music time in ms
-            svect3f eye;
-            svect3f center;
-            svect3f up;
-            float fade;
-        };
+        // One key node, laid out as its 44-byte file record.
+        using node_t = hlf::ChlfNode;
 
         CCamera();
         // Always reads "vq_accumcam.chlf" into slot 0, whatever name is given: the flight of the
