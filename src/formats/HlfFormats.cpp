@@ -82,6 +82,22 @@ std::string WriteOHLF(const std::vector<OhlfPart>& parts)
     return s;
 }
 
+std::vector<std::uint8_t> WriteIHLF(const std::vector<IhlfQuad>& quads)
+{
+    ByteWriter w;
+    for (const IhlfQuad& q : quads)
+        for (const IhlfCorner& c : q.corner)
+        {
+            w.vec(c.pos);
+            w.vec(c.normal);
+            w.f32(c.s0);
+            w.f32(c.t0);
+            w.f32(c.t1);
+            w.f32(c.s1);
+        }
+    return w.bytes;
+}
+
 std::vector<std::uint8_t> WriteCHLF(const std::vector<ChlfNode>& nodes, std::int32_t secondWord)
 {
     ByteWriter w;

@@ -10,6 +10,9 @@
 //   key:    float time @0 (animation frame), float matrix[16] @4, row-major, translation in 3, 7, 11
 // OHLF (animated object): text, groups of three lines: KHLF model, JPEG texture, AHLF track or "?".
 //   Names use backslashes as folder separators. An empty line or the end of file ends the list.
+// IHLF (island terrain): no header; N x 160-byte quads (N = size / 160), each four 40-byte corners:
+//   corner: float pos[3] @0, float normal[3] @12, float s0 @24, t0 @28, then the second texture
+//           pair stored t first: float t1 @32, float s1 @36
 // CHLF (camera flight):  int32 N @0, int32 ignored @4, N x 44-byte nodes @8:
 //   node:   int32 time (ms) @0, float eye[3] @4, center[3] @16, up[3] @28, float fade @40
 #include "math/svect3f.h"
@@ -55,6 +58,21 @@ struct OhlfPart
     std::string anim;    // AHLF file, or "?" for a part without animation
 };
 
+struct IhlfCorner
+{
+    svect3f pos;
+    svect3f normal;
+    float s0 = 0, t0 = 0; // texture unit 0
+    float t1 = 0, s1 = 0; // texture unit 1, t first as stored
+};
+static_assert(sizeof(IhlfCorner) == 40, "IHLF corner record is 40 bytes");
+
+struct IhlfQuad
+{
+    IhlfCorner corner[4];
+};
+static_assert(sizeof(IhlfQuad) == 160, "IHLF quad record is 160 bytes");
+
 struct ChlfNode
 {
     std::int32_t time; // music time in ms
@@ -69,6 +87,7 @@ std::vector<std::uint8_t> WriteKHLF(const KhlfModel& model);
 std::vector<std::uint8_t> WriteAHLF(const std::vector<AhlfKey>& keys);
 // Lines end with CR LF, as the format's own files do; the reader accepts LF as well.
 std::string WriteOHLF(const std::vector<OhlfPart>& parts);
+std::vector<std::uint8_t> WriteIHLF(const std::vector<IhlfQuad>& quads);
 std::vector<std::uint8_t> WriteCHLF(const std::vector<ChlfNode>& nodes, std::int32_t secondWord = 0);
 
 // Writes bytes to path (replacing it); false with a reason naming the file.

@@ -19,6 +19,11 @@ struct BitmapImage
 // Result codes follow CTexture::Load: 0 loaded, 3 cannot be opened, 4 refused (error says why).
 int ReadBitmap(const std::string& file, BitmapImage& out, std::string& error, bool flipRows = false);
 
+// Decodes a JPEG file into packed RGB, first row of the file first. False with a reason naming the
+// file when it cannot be opened or decoded; never crashes on a damaged file.
+bool ReadJpeg(const std::string& file, int& width, int& height, std::vector<std::uint8_t>& rgb,
+              std::string& error);
+
 class CTexture
 {
 public:
