@@ -3,6 +3,7 @@
 #include "app/Clock.h"
 
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
@@ -10,6 +11,26 @@
 #include <mutex>
 
 CBass bass;
+
+namespace
+{
+bool exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// Whether any sound server or sound card could be there. Asking SDL on a machine without either
+// makes the ALSA library print a page of errors before SDL gives up.
+bool mayHaveAudio()
+{
+    if (SDL_getenv("SDL_AUDIODRIVER") || SDL_getenv("PULSE_SERVER") || exists("/dev/snd"))
+        return true;
+    if (const char* run = SDL_getenv("XDG_RUNTIME_DIR"))
+        return exists(std::string(run) + "/pulse/native") || exists(std::string(run) + "/pipewire-0");
+    return false;
+}
+} // namespace
 
 struct CBass::Device
 {
@@ -98,6 +119,11 @@ void CBass::start(const char* file)
 
     silent = true;
     silentStartMicros = vqclock::monotonicMicros();
+    if (!mayHaveAudio())
+    {
+        std::fprintf(stderr, "music: no audio device on this machine; playing silently\n");
+        return;
+    }
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
     {
         std::fprintf(stderr, "music: no audio device (%s); playing silently\n", SDL_GetError());

@@ -1,0 +1,59 @@
+#include "app/Options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+bool parse(std::vector<const char*> args, Options& o, std::string& error)
+{
+    args.insert(args.begin(), "vqdemo");
+    return ParseOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), o, error);
+}
+} // namespace
+
+TEST(Options, CaptureLine)
+{
+    Options o;
+    std::string e;
+    ASSERT_TRUE(parse({"--capture", "out", "--fps", "30", "--start", "60.5", "--frames", "3", "--seed", "9"}, o, e))
+        << e;
+    EXPECT_EQ(o.captureDir, "out");
+    EXPECT_EQ(o.fps, 30.0);
+    EXPECT_EQ(o.start, 60.5);
+    EXPECT_EQ(o.frames, 3);
+    EXPECT_TRUE(o.haveSeed);
+    EXPECT_EQ(o.seed, 9u);
+}
+
+TEST(Options, Refusals)
+{
+    for (auto args : std::vector<std::vector<const char*>>{{"--bogus"},
+                                                           {"--start"},
+                                                           {"--start", "abc"},
+                                                           {"--start", "-1"},
+                                                           {"--capture", "d"},
+                                                           {"--capture", "d", "--fps", "0"},
+                                                           {"--capture", "d", "--fps", "10", "--until", "5",
+                                                            "--frames", "3"},
+                                                           {"--frames", "3"},
+                                                           {"--capture", "d", "--fps", "10", "--frames", "2.5"}})
+    {
+        Options o;
+        std::string e;
+        EXPECT_FALSE(parse(args, o, e)) << args[0];
+        EXPECT_FALSE(e.empty());
+    }
+}
+
+TEST(Options, PlainPlay)
+{
+    Options o;
+    std::string e;
+    ASSERT_TRUE(parse({"--windowed", "--start", "125.5", "--data", "/x", "--verbose"}, o, e));
+    EXPECT_TRUE(o.windowed);
+    EXPECT_TRUE(o.verbose);
+    EXPECT_EQ(o.dataDir, "/x");
+    EXPECT_TRUE(o.captureDir.empty());
+}

@@ -1,0 +1,169 @@
+// The program as a user runs it: options, data folder faults, a run that ends by itself, capture.
+#include "app/Capture.h"
+#include "app/DataFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace
+{
+std::string env(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+struct Result
+{
+    int status = -1;
+    std::string output;
+};
+
+// Runs the program with arguments (shell words), capturing standard output and error together.
+Result run(const std::string& args)
+{
+    const std::string out = "/tmp/vq_player_" + std::to_string(getpid()) + ".txt";
+    const std::string cmd = "'" + env("VQ_BINARY") + "' " + args + " > '" + out + "' 2>&1";
+    Result r;
+    const int raw = std::system(cmd.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream f(out);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    r.output = ss.str();
+    std::remove(out.c_str());
+    return r;
+}
+
+std::string tempDir(const char* tag)
+{
+    std::string d = "/tmp/vq_player_" + std::string(tag) + "_" + std::to_string(getpid());
+    std::system(("rm -rf '" + d + "' && mkdir -p '" + d + "'").c_str());
+    return d;
+}
+
+// A data folder that links every file of the real one except `without`.
+std::string dataDirWithout(const std::string& without, const char* tag)
+{
+    const std::string d = tempDir(tag);
+    for (const std::string& f : RequiredDataFiles())
+    {
+        if (f == without)
+            continue;
+        const auto slash = f.rfind('/');
+        if (slash != std::string::npos)
+            std::system(("mkdir -p '" + d + "/" + f.substr(0, slash) + "'").c_str());
+        if (symlink((env("VQ_DATA_DIR") + "/" + f).c_str(), (d + "/" + f).c_str()) != 0)
+            ADD_FAILURE() << "cannot link " << f;
+    }
+    return d;
+}
+
+bool haveDisplay()
+{
+    return !env("DISPLAY").empty();
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+} // namespace
+
+TEST(Player, HelpAndUnknownOption)
+{
+    Result r = run("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.output.find("--capture"), std::string::npos);
+    r = run("--frobnicate");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.output.find("unknown option \"--frobnicate\""), std::string::npos);
+    EXPECT_NE(r.output.find("usage:"), std::string::npos);
+}
+
+TEST(Player, MissingFilesAreListedBeforeTheWindowOpens)
+{
+    const std::string d = dataDirWithout("slutt.jpg", "missing");
+    const Result r = run("--data '" + d + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("slutt.jpg"), std::string::npos) << r.output;
+    std::system(("rm -rf '" + d + "'").c_str());
+}
+
+TEST(Player, UndecodableMusicStopsWithItsName)
+{
+    const std::string d = dataDirWithout("vqmusikk_best4.mp3", "badmusic");
+    {
+        std::ofstream f(d + "/vqmusikk_best4.mp3", std::ios::binary);
+        for (int i = 0; i < 4000; ++i)
+            f.put(static_cast<char>((i * 31) & 0x7F));
+    }
+    const Result r = run("--data '" + d + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("vqmusikk_best4.mp3"), std::string::npos) << r.output;
+    std::system(("rm -rf '" + d + "'").c_str());
+}
+
+TEST(Player, EndsByItselfAfterTheClosingPicture)
+{
+    if (!haveDisplay())
+        GTEST_SKIP() << "no display";
+    const Result r = run("--windowed --start 125.5");
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST(Player, CaptureWritesFramesAndTheirAudio)
+{
+    if (!haveDisplay())
+        GTEST_SKIP() << "no display";
+    const std::string d = tempDir("capture");
+    const Result r = run("--capture '" + d + "' --fps 10 --start 123.5 --frames 3 --seed 5");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("ffmpeg"), std::string::npos);
+    EXPECT_NE(r.output.find("closing picture"), std::string::npos) << r.output;
+    for (int f = 0; f < 3; ++f)
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%05d.png", f);
+        int w = 0, h = 0;
+        std::vector<std::uint8_t> rgb;
+        std::string error;
+        ASSERT_TRUE(ReadPng(d + name, w, h, rgb, error)) << error;
+        EXPECT_EQ(w, 1024);
+        EXPECT_EQ(h, 768);
+    }
+    struct stat st;
+    EXPECT_NE(stat((d + "/frame_00003.png").c_str(), &st), 0);
+    // Exactly the captured span: 3 frames at 10 fps = 0.3 s of 16-bit stereo after a 44-byte header.
+    ASSERT_EQ(stat((d + "/audio.wav").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 44 + 13230 * 4);
+    std::system(("rm -rf '" + d + "'").c_str());
+}
+
+TEST(Player, CapturesWithTheSameSeedAreIdentical)
+{
+    if (!haveDisplay())
+        GTEST_SKIP() << "no display";
+    const std::string a = tempDir("seedA"), b = tempDir("seedB");
+    ASSERT_EQ(run("--capture '" + a + "' --fps 5 --start 60 --frames 2 --seed 77").status, 0);
+    ASSERT_EQ(run("--capture '" + b + "' --fps 5 --start 60 --frames 2 --seed 77").status, 0);
+    for (const char* f : {"/frame_00000.png", "/frame_00001.png", "/audio.wav"})
+    {
+        const std::string x = slurp(a + f), y = slurp(b + f);
+        EXPECT_FALSE(x.empty()) << f;
+        EXPECT_TRUE(x == y) << f << " differs";
+    }
+    std::system(("rm -rf '" + a + "' '" + b + "'").c_str());
+}
