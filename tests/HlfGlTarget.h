@@ -1,0 +1,100 @@
+#pragma once
+// A hidden window's context and a small colour target for the HLF loaders' GL tests: the loaders
+// compile display lists, and the tests draw them here and look at the pixels.
+#include "app/GLWindow.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace hlftest
+{
+// Opens the hidden window once per process. Without a display the GL tests are skipped.
+inline bool HaveContext(std::string& why)
+{
+    static int state = 0; // 0 untried, 1 open, 2 failed
+    static std::string reason;
+    if (state == 0)
+    {
+        if (!std::getenv("DISPLAY"))
+        {
+            state = 2;
+            reason = "no DISPLAY (run under xvfb-run)";
+        }
+        else
+        {
+            WindowOptions o;
+            o.hidden = true;
+            state = glWindow.Init(1024, 768, 32, o, reason) ? 1 : 2;
+        }
+    }
+    why = reason;
+    return state == 1;
+}
+
+// An RGBA8 target of size x size with depth, bound for drawing; projection and modelview identity.
+class Target
+{
+public:
+    explicit Target(int side) : size(side)
+    {
+        glGenTextures(1, &color);
+        glBindTexture(GL_TEXTURE_2D, color);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glGenRenderbuffers(1, &depth);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, size, size);
+        glGenFramebuffers(1, &fbo);
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, color, 0);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+        glViewport(0, 0, size, size);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_CULL_FACE);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    ~Target()
+    {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glDeleteFramebuffers(1, &fbo);
+        glDeleteRenderbuffers(1, &depth);
+        glDeleteTextures(1, &color);
+    }
+    // RGB at normalised device coordinates (x, y) in [-1, 1].
+    std::vector<int> At(float x, float y) const
+    {
+        const int px = static_cast<int>((x + 1) * 0.5f * size), py = static_cast<int>((y + 1) * 0.5f * size);
+        unsigned char rgba[4] = {0, 0, 0, 0};
+        glReadPixels(px, py, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        return {rgba[0], rgba[1], rgba[2]};
+    }
+
+    int size;
+
+private:
+    unsigned color = 0, depth = 0, fbo = 0;
+};
+} // namespace hlftest
+
+#define HLF_NEED_GL()                                                                                        \
+    do                                                                                                       \
+    {                                                                                                        \
+        std::string why_;                                                                                    \
+        if (!hlftest::HaveContext(why_))                                                                     \
+        {                                                                                                    \
+            if (std::getenv("DISPLAY"))                                                                      \
+                FAIL() << "no GL context: " << why_;                                                         \
+            GTEST_SKIP() << why_;                                                                            \
+        }                                                                                                    \
+    } while (0)
