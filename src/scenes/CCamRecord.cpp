@@ -1,17 +1,264 @@
 #include "scenes/CCamRecord.h"
 
+#include "app/Clock.h"
 #include "app/GLWindow.h"
 #include "audio/CBass.h"
+#include "render/CBloom.h"
+#include "resource/CResource.h"
+#include "resource/CTexture.h"
 
 #include <GL/glew.h>
 
-void CDemoHandler::CCamRecord::Setup() {}
+#include <cstdio>
+
+namespace
+{
+// Light 0 as a direction (w = 0). The terrain and sea shaders read it as the way the sunlight
+// travels; the castle's normals are made for the fixed-function reading of the same vector.
+const GLfloat kLightPosition[4] = {0.33f, -0.33f, 0.33f, 0.0f};
+
+void loadTexture(CTexture& tex, const char* file, bool jpeg, GLenum minFilter, GLenum magFilter)
+{
+    // Both loaders report their own faults; the texture then exists without an image.
+    if (jpeg)
+        tex.Load_JPEG(file);
+    else
+        tex.Load(file);
+    tex.Upload(minFilter, magFilter);
+    tex.Bind();
+}
+} // namespace
+
+CDemoHandler::CCamRecord::CCamRecord()
+    : lastTime(static_cast<int>(timeGetTime())), interp(0.0f), bloomStrength(1.0f)
+{
+}
+
+void CDemoHandler::CCamRecord::AdvanceSea(int& layer, float& interp, float dt)
+{
+    interp += dt / 200.0f;
+    if (interp > 1.0f)
+    {
+        interp = 0.0f;
+        layer = NextLayer(layer);
+    }
+}
+
+void CDemoHandler::CCamRecord::cubetex(int target, const char* file)
+{
+    BitmapImage img;
+    std::string error;
+    // The shared bitmap reader checks the header against the file, so nothing past the loaded
+    // pixels is ever read; the rows come top row first, as the cube map's faces are laid out.
+    if (ReadBitmap(file, img, error, true) != 0)
+    {
+        if (error != cubeFault)
+            std::fprintf(stderr, "landscape: sky cube face: %s\n", error.c_str());
+        cubeFault = error;
+        return;
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(static_cast<GLenum>(target), 0, GL_RGB, img.width, img.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 img.rgb.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+void CDemoHandler::CCamRecord::Setup()
+{
+    // 1. The scene's target, with its perspective; its context stays current.
+    sceneBuf.Init(1024, 1024);
+    sceneBuf.SetProjection();
+
+    // 2. Light 0.
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, white);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+
+    // 3. Textures; units 2 and 3 keep gravel and the material map for the whole run.
+    glEnable(GL_TEXTURE_2D);
+    glActiveTexture(GL_TEXTURE0);
+    loadTexture(res.mountainTex, "FjellText.jpg", true, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    loadTexture(res.treeTex, "tre_01_r.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    loadTexture(res.leafTex, "blader.bmp", false, GL_NEAREST, GL_NEAREST);
+    loadTexture(res.castleTex, "slott_tekstur.jpg", true, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    glActiveTexture(GL_TEXTURE1);
+    loadTexture(res.shrubTex, "kratt_01_r.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    glActiveTexture(GL_TEXTURE2);
+    loadTexture(res.gravelTex, "grus_01_r.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    glActiveTexture(GL_TEXTURE3);
+    loadTexture(res.matMapTex, "MatMap4.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    glActiveTexture(GL_TEXTURE0);
+
+    // 4. The terrain program (left in use by CreateShader).
+    res.terrainProg = res.CreateShader("VQ_SHADER_Terrain.vert", "VQ_SHADER_Terrain.frag");
+    CResource::SetUniform1i(CResource::UniformLocation(res.terrainProg, "texture1"), 0);
+    CResource::SetUniform1i(CResource::UniformLocation(res.terrainProg, "texture2"), 1);
+    CResource::SetUniform1i(CResource::UniformLocation(res.terrainProg, "texture3"), 2);
+    CResource::SetUniform1i(CResource::UniformLocation(res.terrainProg, "texture4"), 3);
+
+    // 5. The leaves' cut-out program.
+    res.landTransparentProg = res.CreateShader("VQ_SHADER_Transparent.vert", "VQ_SHADER_Transparent.frag");
+    CResource::SetUniform1i(CResource::UniformLocation(res.landTransparentProg, "texture"), 0);
+
+    // 6. The sea's four normal-map names.
+    glGenTextures(4, waterTex);
+    for (unsigned tex : waterTex)
+    {
+        glBindTexture(GL_TEXTURE_2D, tex);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    }
+
+    // 7. The sea (draws the loading bar on the window, then builds in sceneBuf's context).
+    water.MakeNormalMap(waterTex[0], waterTex[1], waterTex[2], waterTex[3], &sceneBuf);
+
+    // 8. The sky's cube map, reflected by the sea.
+    sceneBuf.SetCurrent("landscape_envmap");
+    glGenTextures(1, &envTex);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, envTex);
+    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_X, "pos_x.bmp");
+    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_X, "neg_x.bmp");
+    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_Y, "pos_y.bmp");
+    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, "neg_y.bmp");
+    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_Z, "pos_z.bmp");
+    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, "neg_z.bmp");
+
+    // 9. The water program.
+    res.waterProg = res.CreateShader("VQ_SHADER_Vann.vert", "VQ_SHADER_Vann.frag");
+    CResource::SetUniform1i(CResource::UniformLocation(res.waterProg, "texture1"), 0);
+    CResource::SetUniform1i(CResource::UniformLocation(res.waterProg, "texture2"), 1);
+    CResource::SetUniform1i(CResource::UniformLocation(res.waterProg, "envmap"), 2);
+    interpcLoc = CResource::UniformLocation(res.waterProg, "interpc");
+    CResource::SetUniform1f(interpcLoc, 0.0f);
+    hmapLoc = CResource::UniformLocation(res.waterProg, "hmap");
+    CResource::SetUniform1i(hmapLoc, 0);
+
+    // 10. The island (terrain and forest) and the castle.
+    island.Load("oy_notfinal2.ihlf");
+    castle.Load("slott_final4.khlf");
+
+    // 11. The bloom's destination, with the texture name the bloom binds its picture over.
+    bloomBuf.Init(1024, 1024);
+    bloomBuf.SetOrtho();
+    glEnable(GL_TEXTURE_2D);
+    glGenTextures(1, &bloomTex);
+    glBindTexture(GL_TEXTURE_2D, bloomTex);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+
+    // 12.-14.
+    lastTime = static_cast<int>(timeGetTime());
+    camera.LoadPath("vqpath001.chlf"); // the player always reads "vq_accumcam.chlf"
+    firstFrame = true;
+}
 
 void CDemoHandler::CCamRecord::Render()
 {
+    // 1.-2.
+    if (firstFrame)
+    {
+        camera.Rewind(static_cast<int>(timeGetTime()));
+        firstFrame = false;
+    }
     bass.doThis();
-    glWindow.SetCurrent();
-    glClearColor(0.2f, 0.5f, 0.8f, 1.0f);
+
+    // 3.
+    sceneBuf.SetCurrent("landscape_scene");
+    sceneBuf.SetProjection();
+    glClearColor(1, 1, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+
+    // 4. The sea moves by the time since the previous frame, on the piece's clock, so a capture
+    // and a live run show the same water.
+    const int now = static_cast<int>(timeGetTime());
+    frameDt = now - lastTime;
+    lastTime = now;
+
+    // 5. Camera.
+    camera.Update();
+    glLoadIdentity();
+    camera.SetMatrix();
+
+    // 6. Terrain; the light is placed again under the camera, so its direction is fixed in the world.
+    CResource::UseProgram(res.terrainProg);
+    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
+    glActiveTexture(GL_TEXTURE0);
+    res.mountainTex.Bind();
+    glActiveTexture(GL_TEXTURE1);
+    res.shrubTex.Bind();
+    island.Render();
+
+    // 7. Castle, fixed-function lit.
+    CResource::UseProgram(0);
+    glActiveTexture(GL_TEXTURE0);
+    res.castleTex.Bind();
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    castle.Render();
+
+    // 8. Tree trunks, unlit.
+    glActiveTexture(GL_TEXTURE0);
+    glDisable(GL_LIGHTING);
+    glColor3f(1, 1, 1);
+    res.treeTex.Bind();
+    island.RenderTrees();
+
+    // 9. Leaves through the cut-out program.
+    CResource::UseProgram(res.landTransparentProg);
+    res.leafTex.Bind();
+    island.RenderLeaf();
+
+    // 10. Sea.
+    glEnable(GL_LIGHTING);
+    CResource::UseProgram(res.waterProg);
+    AdvanceSea(layer, interp, static_cast<float>(frameDt));
+    const int next = NextLayer(layer);
+    CResource::SetUniform1f(interpcLoc, interp);
+    CResource::SetUniform1i(hmapLoc, layer);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, waterTex[layer]);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, waterTex[next]);
+    glActiveTexture(GL_TEXTURE2);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, envTex);
+    glActiveTexture(GL_TEXTURE0);
+    water.Render();
+
+    // 11. Picture plus glow into bloomBuf (its context is current afterwards).
+    bloom.Bloom_pBuff(&sceneBuf, &bloomBuf, bloomTex, bloomStrength);
+
+    // 12. Onto the window through the fade; the square picture's lowest 256 rows fall below the
+    // window's edge.
+    glWindow.SetCurrent();
+    glColor3f(1, 1, 1);
+    glWindow.InitOrtho();
+    glEnable(GL_TEXTURE_2D);
+    CResource::UseProgram(res.fadeProg);
+    CResource::SetUniform1f(res.fadeLoc, camera.GetFade());
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, res.screenTex1);
+    bloomBuf.BindObj();
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 1);
+    glVertex2f(0, 0);
+    glTexCoord2f(1, 1);
+    glVertex2f(1024, 0);
+    glTexCoord2f(1, 0);
+    glVertex2f(1024, 1024);
+    glTexCoord2f(0, 0);
+    glVertex2f(0, 1024);
+    glEnd();
+    glActiveTexture(GL_TEXTURE0);
+    bloomBuf.ReleaseObj();
+    CResource::UseProgram(0);
     glWindow.FrameDone();
 }
