@@ -55,7 +55,8 @@ bool DecodeMp3(const std::string& path, PcmTrack& out, std::string& error)
         const size_t n = done / sizeof(std::int16_t);
         const std::size_t old = out.samples.size();
         out.samples.resize(old + n);
-        std::memcpy(out.samples.data() + old, buf.data(), n * sizeof(std::int16_t));
+        if (n)
+            std::memcpy(out.samples.data() + old, buf.data(), n * sizeof(std::int16_t));
         if (err == MPG123_DONE)
             break;
         if (err == MPG123_NEW_FORMAT || err == MPG123_OK)

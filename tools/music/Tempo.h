@@ -1,0 +1,38 @@
+#pragma once
+// The track's tempo grid. The music generator places every note on it, and generators that must
+// move with the music (the dance animation) include it so their steps land on the beat.
+//
+// Beat 0 lies kBeatZeroSeconds into the track, i.e. at frame round(kBeatZeroSeconds * 44100) of the
+// decoded file, NOT at frame 0: the short lead-in lets the picture's scene boundaries fall exactly
+// on bar lines. Beats are quarter notes, four to a bar, bar n starts at beat 4 n.
+//
+// Section map (seconds of music time, beat numbers on this grid):
+//   intro   (island flight)   0.0 s .. 50.8 s    beats   0 .. 108   bars  0 .. 26
+//   vortex  (hard, driving)  50.8 s .. 80.8 s    beats 108 .. 172   bars 27 .. 42   (50.8 s exactly)
+//   dance   (four on floor)  80.8 s .. 123 s     beats 172 .. 262   bars 43 .. 65.5 (80.8 s exactly)
+//   ending  (final chord)   122.99 s .. 130 s    beats 262 ..       (123 s falls 0.03 beat after it)
+//
+// Kicks: the vortex has one on every beat from 108 to 170 (beat 171 is a snare fill); the dance
+// has one on every beat from 172 to 261 plus the final hit on 262. Claps, where they play, fall on
+// the second and fourth beat of a bar (beats 4 n + 1 and 4 n + 3).
+
+constexpr double kTrackBpm = 128.0;
+constexpr double kSecondsPerBeat = 60.0 / kTrackBpm; // 0.46875 s
+constexpr int kBeatsPerBar = 4;
+constexpr double kSecondsPerBar = kSecondsPerBeat * kBeatsPerBar; // 1.875 s
+constexpr double kBeatZeroSeconds = 0.175;
+constexpr int kTrackRate = 44100;
+
+constexpr double BeatToSeconds(double beat) { return kBeatZeroSeconds + beat * kSecondsPerBeat; }
+constexpr double SecondsToBeat(double seconds) { return (seconds - kBeatZeroSeconds) / kSecondsPerBeat; }
+constexpr double BarToSeconds(double bar) { return BeatToSeconds(bar * kBeatsPerBar); }
+
+// Scene boundaries of the picture and the beats the music changes on.
+constexpr double kVortexStartSeconds = 50.8;
+constexpr double kDanceStartSeconds = 80.8;
+constexpr double kEndingStartSeconds = 123.0;
+constexpr int kVortexStartBeat = 108; // bar 27
+constexpr int kDanceStartBeat = 172;  // bar 43
+constexpr int kEndingStartBeat = 262; // bar 65, third beat: the final hit
+// Length of the rendered track; the piece stops at 126 s, before the player would loop it.
+constexpr double kTrackSeconds = 130.0;
