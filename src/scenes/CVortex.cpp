@@ -1,17 +1,286 @@
 #include "scenes/CVortex.h"
 
+#include "app/CInput.h"
+#include "app/Clock.h"
 #include "app/GLWindow.h"
+#include "app/Verbose.h"
 #include "audio/CBass.h"
+#include "math/random.h"
+#include "render/CBloom.h"
+#include "resource/CResource.h"
+#include "resource/CTexture.h"
 
 #include <GL/glew.h>
 
-void CDemoHandler::CVortex::Setup() {}
+#include <cmath>
+#include <cstdio>
+
+namespace
+{
+const GLenum kCubeFaces[6] = {GL_TEXTURE_CUBE_MAP_POSITIVE_X, GL_TEXTURE_CUBE_MAP_NEGATIVE_X,
+                              GL_TEXTURE_CUBE_MAP_POSITIVE_Y, GL_TEXTURE_CUBE_MAP_NEGATIVE_Y,
+                              GL_TEXTURE_CUBE_MAP_POSITIVE_Z, GL_TEXTURE_CUBE_MAP_NEGATIVE_Z};
+
+void setUniform3f(int location, float x, float y, float z)
+{
+    if (location >= 0 && CResource::ShadersAvailable())
+        glUniform3f(location, x, y, z);
+}
+
+void loadTexture(CTexture& tex, const char* file)
+{
+    // Load reports its own faults; the texture then has a name without an image.
+    tex.Load(file);
+    tex.Upload(GL_NEAREST, GL_NEAREST);
+    tex.Bind();
+}
+} // namespace
+
+void CDemoHandler::CVortex::cubetex(int face, const char* file)
+{
+    BitmapImage img;
+    std::string error;
+    if (ReadBitmap(file, img, error) != 0)
+    {
+        if (error != lastCubeFault)
+            std::fprintf(stderr, "vortex: cube map face: %s\n", error.c_str());
+        lastCubeFault = error;
+        return;
+    }
+    glTexImage2D(static_cast<GLenum>(face), 0, GL_RGB, img.width, img.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 img.rgb.data());
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+void CDemoHandler::CVortex::Setup()
+{
+    sposX = 0.0f;
+    sposY = 0.5f;
+    yaw = pitch = 0.0f;
+    sposXDir = sposYDir = false;
+    interp = 0.0f;
+
+    sceneBuf.Init(1024, 1024);
+    sceneBuf.SetProjection();
+
+    logoModel.Load("kro_logo2.khlf");
+    phase = 0.0f;
+    interpDir = false;
+
+    glActiveTexture(GL_TEXTURE0);
+    glGenTextures(1, &waterCube);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, waterCube);
+    for (GLenum face : kCubeFaces)
+        cubetex(static_cast<int>(face), "water_d2.bmp");
+    glGenTextures(1, &slimeCube);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, slimeCube);
+    for (GLenum face : kCubeFaces)
+        cubetex(static_cast<int>(face), "PlasmaSlime.bmp");
+
+    res.envMapProg = res.CreateShader("VQ_SHADER_EnvMap.vert", "VQ_SHADER_EnvMap.frag");
+    CResource::SetUniform1i(CResource::UniformLocation(res.envMapProg, "EnvMap"), 0);
+    CResource::SetUniform1i(CResource::UniformLocation(res.envMapProg, "EnvMap2"), 1);
+    interpLoc = CResource::UniformLocation(res.envMapProg, "interp");
+
+    // Lighting stays disabled here; the shaders read light 0 from the built-in state.
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const GLfloat position[4] = {0.33f, 0.33f, 0.33f, 1.0f};
+    const GLfloat ambient[4] = {0.2f, 0.2f, 0.2f, 0.0f};
+    const GLfloat diffuse[4] = {0.6f, 0.2f, 0.6f, 0.0f};
+    const GLfloat specular[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+
+    for (int i = 0; i < vortex::kRingsUsed; ++i)
+    {
+        rings[i].pos = svect3f(0.0f, 0.0f, -20.0f * (i + 1));
+        rings[i].angle = 0.0f;
+        rings[i].speed = 0.0f;
+    }
+
+    vortex::RingProfile(inner, outer);
+    const std::vector<vortex::Quad> quads = vortex::RingQuads(inner, outer);
+    ringList = glGenLists(1);
+    glNewList(ringList, GL_COMPILE);
+    glBegin(GL_QUADS);
+    for (std::size_t q = 0; q < quads.size(); ++q)
+    {
+        // Each segment starts black (three quads each); the end caps follow in that colour.
+        if (q % 3 == 0 && q < 3 * vortex::kRingSegments)
+            glColor3f(0.0f, 0.0f, 0.0f);
+        for (const svect3f& c : quads[q].corner)
+            glVertex3f(c.x, c.y, c.z);
+    }
+    glEnd();
+    glEndList();
+
+    CResource::UseProgram(res.envMapProg);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, waterCube);
+
+    res.logoProg = res.CreateShader("VQ_SHADER_Logo.vert", "VQ_SHADER_Logo.frag");
+    CResource::SetUniform1i(CResource::UniformLocation(res.logoProg, "logo"), 0);
+    sposLoc = CResource::UniformLocation(res.logoProg, "spos");
+    setUniform3f(sposLoc, 0.5f, 0.5f, 0.0f);
+    strLoc = CResource::UniformLocation(res.logoProg, "str");
+    CResource::SetUniform1f(strLoc, 0.0f);
+
+    loadTexture(res.logoTex, "Kro_logo.bmp");
+    loadTexture(res.codeTex, "code_tarvek.bmp");
+    loadTexture(res.gfxTex, "gfx_Dranbuke.bmp");
+
+    const std::vector<vortex::Cell> cells = vortex::LogoGridCells();
+    logoList = glGenLists(1);
+    glNewList(logoList, GL_COMPILE);
+    glBegin(GL_QUADS);
+    for (const vortex::Cell& c : cells)
+    {
+        const float u1 = c.u + vortex::kLogoStep, v1 = c.v + vortex::kLogoStep;
+        glTexCoord2f(c.u, c.v);
+        glVertex3f(c.u, c.v, 0.0f);
+        glTexCoord2f(u1, c.v);
+        glVertex3f(u1, c.v, 0.0f);
+        glTexCoord2f(u1, v1);
+        glVertex3f(u1, v1, 0.0f);
+        glTexCoord2f(c.u, v1);
+        glVertex3f(c.u, v1, 0.0f);
+    }
+    glEnd();
+    glEndList();
+
+    glWindow.SetCurrent();
+    glWindow.InitOrtho();
+    lastTime = 0;
+}
 
 void CDemoHandler::CVortex::Render()
 {
     bass.doThis();
-    glWindow.SetCurrent();
-    glClearColor(0.9f, 0.9f, 0.9f, 1.0f);
+
+    // One clock reading serves the whole frame, so no time falls between its steps.
+    const std::uint32_t now = timeGetTime();
+    if (lastTime == 0)
+        lastTime = now;
+    const float dt = static_cast<float>(now - lastTime) / 1000.0f;
+    if (vortex::BeatJumpDue(bass.range(2, 3), now, lastJump))
+    {
+        phase = vortex::JumpPhase(vq_rand());
+        lastJump = now;
+        ++jumps;
+        const bool card = vortex::CreditOnJump(credit, now);
+        if (g_verbose)
+            std::printf("vortex: jump %d at %.2f s (level %.2f)%s\n", jumps, bass.seconds, bass.range(2, 3),
+                        card ? (credit.card == 0 ? ", code card" : ", graphics card") : "");
+    }
+    lastTime = now;
+
+    sceneBuf.SetCurrent("vortex_pbuff");
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    // Two pixels wide: the square buffer is shown squeezed to 3/4 of its height, which breaks
+    // one-pixel lines into grey dashes.
+    glLineWidth(2.0f);
+    glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
+    CResource::UseProgram(0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    // The camera sways; the translation stays on the matrix for the rings and the blob.
+    phase += 3.0f * dt;
+    glTranslatef(static_cast<float>(3.0 * std::cos(static_cast<double>(phase))),
+                 static_cast<float>(3.0 * std::sin(0.5 * static_cast<double>(phase))), 0.0f);
+
+    if (input.Pressed(VK_RIGHT))
+        yaw += 1.0f;
+    if (input.Pressed(VK_LEFT))
+        yaw -= 1.0f;
+    if (input.Pressed(VK_UP))
+        pitch -= 1.0f;
+    if (input.Pressed(VK_DOWN))
+        pitch += 1.0f;
+
+    for (int i = 0; i < vortex::kRingsUsed; ++i)
+    {
+        ring_t& r = rings[i];
+        vortex::AdvanceRing(r, dt, vq_rand);
+        glPushMatrix();
+        glTranslatef(r.pos.x, r.pos.y, r.pos.z);
+        glRotatef(r.angle, 0.0f, 0.0f, 1.0f);
+        glCallList(ringList);
+        glPopMatrix();
+    }
+
+    CResource::UseProgram(res.envMapProg);
+    vortex::StepBouncing(interp, interpDir, 0.02f);
+    CResource::SetUniform1f(interpLoc, interp);
+    glTranslatef(0.0f, -4.0f, -20.0f);
+    glRotatef(yaw, 0.0f, 1.0f, 0.0f);
+    glRotatef(pitch, 1.0f, 0.0f, 0.0f);
+    glScalef(0.25f, 0.25f, 0.25f);
+    metaball.Render();
+
+    glLoadIdentity();
+    glTranslatef(-0.5f, 0.2f, -3.0f);
+    CResource::UseProgram(res.logoProg);
+    vortex::StepClamped(sposX, sposXDir, 0.03f);
+    vortex::StepClamped(sposY, sposYDir, 0.01f);
+    setUniform3f(sposLoc, sposX, sposY, 0.0f);
+    CResource::SetUniform1f(strLoc, bass.range(2, 3));
+    glActiveTexture(GL_TEXTURE0);
+    res.logoTex.Bind();
+    glCallList(logoList);
+
+    DrawCredit(now);
+
+    bloom.Bloom_screen(&sceneBuf, bass.range(2, 3) * 0.2f, 0.5f);
     glWindow.FrameDone();
+}
+
+void CDemoHandler::CVortex::DrawCredit(std::uint32_t now)
+{
+    const float alpha = vortex::CreditAlpha(credit, now);
+    if (alpha <= 0.0f)
+        return;
+    // Laid out in window pixels (the buffer is shown stretched to 1024 x 768), lower third: code on
+    // the left, graphics on the right, sliding a little as it fades.
+    const float w = 512.0f, h = 128.0f;
+    const float slide = (1.0f - alpha) * 40.0f;
+    const float x0 = credit.card == 0 ? 48.0f - slide : 1024.0f - 48.0f - w + slide;
+    const float y0 = 590.0f;
+
+    CResource::UseProgram(0);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, 1024.0, 768.0, 0.0, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glActiveTexture(GL_TEXTURE0);
+    glEnable(GL_TEXTURE_2D);
+    (credit.card == 0 ? res.codeTex : res.gfxTex).Bind();
+    glColor4f(1.0f, 1.0f, 1.0f, alpha);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(x0, y0);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(x0 + w, y0);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(x0 + w, y0 + h);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(x0, y0 + h);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
 }

@@ -1,11 +1,56 @@
 #pragma once
+// The vortex scene: black wire-frame ring segments rushing at the viewer around a liquid-metal
+// blob of metaballs, a logo grid above it, the camera swaying on a path that jumps to a new phase
+// on strong bass beats; drawn into the scene's own buffer and glowed onto the window. The credit
+// cards flash in on those jumps.
 #include "app/CScene.h"
+#include "formats/CKHLFModel.h"
+#include "procedural/CMetaBall.h"
+#include "render/CPBuffer.h"
+#include "scenes/VortexLogic.h"
 
-// Placeholder scene: a plain frame until the scene lands.
+#include <cstdint>
+#include <string>
+
 class CDemoHandler::CVortex : public CDemoHandler::CScene
 {
 public:
+    using ring_t = vortex::Ring;
+
     void Setup() override;
     void Render() override;
     void Close() override {}
+
+    // Loads one face of the cube map bound on the active unit from a 24-bit bitmap, rows as the
+    // file stores them. A file that cannot be read is reported and leaves the face without image.
+    void cubetex(int face, const char* file);
+
+    svect3f inner[vortex::kProfileSteps][2];
+    svect3f outer[vortex::kProfileSteps][2];
+    unsigned ringList = 0;
+    unsigned waterCube = 0;
+    unsigned slimeCube = 0;
+    unsigned logoList = 0;
+    std::int32_t strLoc = -1;
+    std::int32_t sposLoc = -1;
+    float sposX = 0.0f, sposY = 0.5f;
+    bool sposXDir = false, sposYDir = false; // false = rising
+    float interp = 0.0f;
+    std::int32_t interpLoc = -1;
+    bool interpDir = false;
+    ring_t rings[vortex::kRingSlots];
+    CDemoHandler::CMetaBall metaball;
+    CPBuffer sceneBuf;
+    std::uint32_t lastJump = 0;
+    CKHLFModel logoModel;
+    float phase = 0.0f;
+    std::uint32_t lastTime = 0;
+    float yaw = 0.0f, pitch = 0.0f;
+
+    vortex::CreditFlash credit;
+    int jumps = 0; // beat jumps so far (shown with --verbose)
+
+private:
+    void DrawCredit(std::uint32_t now);
+    std::string lastCubeFault; // a bad face file is reported once, not for each of its six faces
 };
