@@ -2,16 +2,86 @@
 
 #include "app/GLWindow.h"
 #include "audio/CBass.h"
+#include "render/CBloom.h"
+#include "resource/CResource.h"
 
 #include <GL/glew.h>
 
-void CDemoHandler::CDance::Setup() {}
+#include <GL/glu.h>
+
+void CDemoHandler::CDance::Setup()
+{
+    firstFrame = true;
+    dancefloor::InitTiles(tiles);
+
+    danceBuf.Init(1024, 1024);
+    danceBuf.SetProjection();
+    // The lights get their parameters at the end of each frame; the first frame is lit with
+    // OpenGL's defaults.
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_LIGHT1);
+    glEnable(GL_LIGHT2);
+    glEnable(GL_LIGHT3);
+
+    cave.Load("dansehule_final.khlf");
+    dancer.Load(".\\MrKalv\\MrKalv.ohlf");
+    res.caveTex.Load("fjell3.bmp");
+    res.caveTex.Upload(GL_LINEAR, GL_LINEAR);
+}
 
 void CDemoHandler::CDance::Render()
 {
+    if (firstFrame)
+    {
+        firstFrame = false;
+        bass.animStart = bass.seconds;
+    }
     bass.doThis();
-    glWindow.SetCurrent();
-    glClearColor(0.5f, 0.1f, 0.5f, 1.0f);
+    glWindow.SetCursorPos(512, 384);
+
+    danceBuf.SetCurrent("dance_pbuff");
+    glUseProgram(0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(3.0, 9.0, -6.6, -0.05, 0.0, -29.6, 0.0, 1.0, 0.0);
+
+    // Lit by the lights as the previous frame's tiles left them.
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_LIGHTING);
+    res.caveTex.Bind();
+    cave.Render();
+    dancer.Render();
+
+    dancefloor::BeatTiles(tiles, bass.range(2, 3));
+    // Decay before drawing: a tile that flashed this frame shows 0.9.
+    dancefloor::DecayTiles(tiles);
+
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);
+    for (int i = -3; i <= 3; ++i)
+        for (int j = -3; j <= 3; ++j)
+        {
+            const dancefloor::FloorQuad q = dancefloor::FloorQuadAt(tiles, i, j);
+            glColor4fv(q.colour);
+            for (const float* c : q.corner)
+                glVertex3fv(c);
+        }
+    glEnd();
+
+    // Positions go through the camera matrix above, so the lights stay put in the world.
+    for (int l = 0; l < dancefloor::kLights; ++l)
+    {
+        const dancefloor::TileLight light = dancefloor::TileLightAt(tiles, l);
+        const GLenum id = static_cast<GLenum>(GL_LIGHT0 + l);
+        glLightfv(id, GL_POSITION, light.position);
+        glLightfv(id, GL_AMBIENT, light.ambient);
+        glLightfv(id, GL_DIFFUSE, light.diffuse);
+        glLightfv(id, GL_SPECULAR, light.specular);
+    }
+
+    bloom.Bloom_screen(&danceBuf, 2.0f, 0.5f);
     glWindow.FrameDone();
 }

@@ -1,11 +1,26 @@
 #pragma once
+// The dance scene (music time 80.8 to 123 s): MrKalv dancing in a cave in front of a 7 x 7 disco
+// floor whose tiles flash on the bass and colour four lights. Drawn into its own 1024 x 1024
+// target (whose context owns the cave, the character and the cave texture) and put on the window
+// through the bloom filter.
 #include "app/CScene.h"
+#include "formats/CKHLFModel.h"
+#include "formats/COHLFObj.h"
+#include "render/CPBuffer.h"
+#include "scenes/DanceFloor.h"
 
-// Placeholder scene: a plain frame until the scene lands.
 class CDemoHandler::CDance : public CDemoHandler::CScene
 {
 public:
+    // Loads the cave, the character and the rock texture into danceBuf's context.
     void Setup() override;
+    // One frame onto the window, presented. The first call starts the character's clock.
     void Render() override;
     void Close() override {}
+
+    dancefloor::Tiles tiles = {};
+    CKHLFModel cave;
+    CPBuffer danceBuf;
+    COHLFObj dancer;
+    bool firstFrame = true;
 };
