@@ -1,0 +1,226 @@
+#include "formats/IHLF.h"
+
+#include "math/random.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace ihlf
+{
+namespace
+{
+float getFloat(const std::uint8_t* p)
+{
+    const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+void putFloat(std::uint8_t* p, float f)
+{
+    std::uint32_t u;
+    std::memcpy(&u, &f, 4);
+    p[0] = static_cast<std::uint8_t>(u);
+    p[1] = static_cast<std::uint8_t>(u >> 8);
+    p[2] = static_cast<std::uint8_t>(u >> 16);
+    p[3] = static_cast<std::uint8_t>(u >> 24);
+}
+
+const char* statusText(Status s)
+{
+    switch (s)
+    {
+    case Status::Ok:
+        return "ok";
+    case Status::Empty:
+        return "the file is empty";
+    case Status::NotWhole:
+        return "its size is not a whole number of 160-byte quad records";
+    case Status::TooLarge:
+        return "it holds more quad records than the island can take";
+    case Status::Unreadable:
+        return "cannot read the file";
+    }
+    return "?";
+}
+} // namespace
+
+Status Parse(const std::uint8_t* bytes, std::size_t size, std::vector<quad_t>& quads)
+{
+    quads.clear();
+    if (size == 0)
+        return Status::Empty;
+    if (size % kQuadBytes != 0)
+        return Status::NotWhole;
+    const std::size_t n = size / kQuadBytes;
+    if (n > kMaxQuads)
+        return Status::TooLarge;
+    quads.resize(n);
+    for (std::size_t q = 0; q < n; ++q)
+    {
+        for (int c = 0; c < 4; ++c)
+        {
+            const std::uint8_t* p = bytes + q * kQuadBytes + static_cast<std::size_t>(c) * kCornerBytes;
+            corner_t& k = quads[q].corner[c];
+            k.pos = svect3f(getFloat(p), getFloat(p + 4), getFloat(p + 8));
+            k.normal = svect3f(getFloat(p + 12), getFloat(p + 16), getFloat(p + 20));
+            k.s0 = getFloat(p + 24);
+            k.t0 = getFloat(p + 28);
+            k.t1 = getFloat(p + 32);
+            k.s1 = getFloat(p + 36);
+        }
+    }
+    return Status::Ok;
+}
+
+Status ReadFile(const std::string& name, std::vector<quad_t>& quads, std::string& error)
+{
+    quads.clear();
+    error.clear();
+    std::FILE* f = std::fopen(name.c_str(), "rb");
+    if (!f)
+    {
+        error = "\"" + name + "\": cannot open: " + std::strerror(errno);
+        return Status::Unreadable;
+    }
+    long size = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0)
+        size = std::ftell(f);
+    if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0)
+    {
+        error = "\"" + name + "\": cannot take its size";
+        std::fclose(f);
+        return Status::Unreadable;
+    }
+    // Size checks first, so a hostile size is refused before anything is allocated.
+    Status st = Status::Ok;
+    if (size == 0)
+        st = Status::Empty;
+    else if (static_cast<std::size_t>(size) % kQuadBytes != 0)
+        st = Status::NotWhole;
+    else if (static_cast<std::size_t>(size) / kQuadBytes > kMaxQuads)
+        st = Status::TooLarge;
+    if (st != Status::Ok)
+    {
+        error = "\"" + name + "\": " + statusText(st) + " (" + std::to_string(size) + " bytes)";
+        std::fclose(f);
+        return st;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    if (got != bytes.size())
+    {
+        error = "\"" + name + "\": read " + std::to_string(got) + " of " + std::to_string(size) + " bytes";
+        return Status::Unreadable;
+    }
+    return Parse(bytes.data(), bytes.size(), quads);
+}
+
+void Write(const std::vector<quad_t>& quads, std::vector<std::uint8_t>& bytes)
+{
+    bytes.assign(quads.size() * kQuadBytes, 0);
+    for (std::size_t q = 0; q < quads.size(); ++q)
+    {
+        for (int c = 0; c < 4; ++c)
+        {
+            std::uint8_t* p = bytes.data() + q * kQuadBytes + static_cast<std::size_t>(c) * kCornerBytes;
+            const corner_t& k = quads[q].corner[c];
+            const float v[10] = {k.pos.x,    k.pos.y, k.pos.z, k.normal.x, k.normal.y,
+                                 k.normal.z, k.s0,    k.t0,    k.t1,       k.s1};
+            for (int i = 0; i < 10; ++i)
+                putFloat(p + 4 * i, v[i]);
+        }
+    }
+}
+
+bool WriteFile(const std::string& name, const std::vector<quad_t>& quads, std::string& error)
+{
+    std::vector<std::uint8_t> bytes;
+    Write(quads, bytes);
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f)
+    {
+        error = "\"" + name + "\": cannot create: " + std::strerror(errno);
+        return false;
+    }
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (std::fclose(f) != 0 || !ok)
+    {
+        error = "\"" + name + "\": write failed";
+        return false;
+    }
+    return true;
+}
+
+const double treeveclist[kTrees][3] = {
+    {33.1316375732, 55.6630897522, 7.39094114304},    {-0.298711597919, 33.3756332397, 1.57763433456},
+    {-32.3240890503, 13.6531925201, 78.0187149048},   {-34.0406036377, 26.0224990845, 60.0838928223},
+    {-20.532207489, 36.316280365, 46.5245246887},     {-9.30611801147, 45.2709846497, 42.0339660645},
+    {-20.532207489, 36.316280365, 46.5245246887},     {-38.4938964844, 23.8553924561, 46.5243606567},
+    {-20.532207489, 36.316280365, 46.5245246887},     {-38.4938964844, 23.8553924561, 46.5243606567},
+    {-50.0230293274, 14.1893844604, 72.5707931519},   {-52.3162002563, 21.3523178101, 55.9067344666},
+    {-38.4938964844, 23.8553924561, 46.5243606567},   {-52.3162002563, 21.3523178101, 55.9067344666},
+    {-38.4938964844, 23.8553924561, 46.5243606567},   {-47.4761581421, 21.7561340332, 42.0348434448},
+    {-57.7609634399, 19.7970695496, 42.9229431152},   {-47.4761581421, 21.7561340332, 42.0348434448},
+    {-57.7609634399, 19.7970695496, 42.9229431152},   {-69.097946167, 12.4709320068, 60.4567184448},
+    {-57.7609634399, 19.7970695496, 42.9229431152},   {-16.041759491, 40.3213233948, 30.8078727722},
+    {-27.2678222656, 34.4819374084, 21.8270149231},   {-7.06089496613, 34.6587486267, 8.35572624207},
+    {-38.5392684937, 14.2057647705, 8.35893058777},   {-43.2037506104, 20.463924408, 28.6663608551},
+    {-38.5392684937, 14.2057647705, 8.35893058777},   {22.3268146515, 36.7513427734, -14.0528593063},
+    {-0.298711597919, 33.3756332397, 1.57763433456},  {15.3921470642, 30.2275390625, -27.5690574646},
+    {1.91995334625, 30.6055526733, -27.5676727295},   {1.91997718811, 27.6881523132, -34.3043365479},
+    {17.8634796143, 19.5994110107, -41.3435783386},   {1.91997718811, 27.6881523132, -34.3043365479},
+    {-29.5130329132, 22.5014839172, -0.625118851662}, {-31.7582359314, 20.6570129395, -18.5868225098},
+    {-36.2486572266, 20.9169425964, -34.3033218384},  {-40.7391357422, 19.140455246, -20.8320579529},
+    {-59.2329444885, 13.2079181671, -32.3954544067},  {-36.2486572266, 20.9169425964, -34.3033218384},
+    {-31.7582321167, 16.8275356293, -45.5293884277},  {-6.91063451767, 16.5363693237, -63.5940208435},
+    {-14.4506940842, 11.0389518738, -70.8436050415},  {-23.6002693176, 14.5246353149, -63.2194290161},
+};
+
+svect3f TreePosition(int n)
+{
+    if (n < 0 || n >= kTrees)
+        return svect3f();
+    const double* row = treeveclist[n];
+    return svect3f(static_cast<float>(row[0]), static_cast<float>(row[1] - 1.0), static_cast<float>(row[2]));
+}
+
+void SetTreeLevels(CTree& tree, float a, float b, const float r[4])
+{
+    tree.SetLevel(0, 10 + b, 0.8f, 4, 3, 2 + a, 0.07f, 0.08f, false);
+    tree.SetLevel(1, 4, 0.4f, 3, 3, 2 + r[0], 0.07f, 0.08f, false);
+    tree.SetLevel(2, 2, 0.2f, 2, 5, 2 + r[1], 0.07f, 0.08f, false);
+    tree.SetLevel(3, 1.2f, 0.1f, 2, 3, 2 + r[2], 0.07f, 0.08f, false);
+    tree.SetLevel(4, 0.6f, 0.06f, 2, 0, 3 + r[3], 0.07f, 0.08f, true);
+}
+
+int GrowForest(CTree::Sink& trunks, CTree::Sink& leaves)
+{
+    int grown = 0;
+    for (int n = 0; n < kTrees; ++n)
+    {
+        CTree tree;
+        const svect3f p = TreePosition(n);
+        tree.SetPos(p.x, p.y, p.z);
+        const float a = rnd(0, 6);
+        const float b = rnd(0, 2);
+        float r[4];
+        // Each level's draw comes just before that level is set; no other draw sits between.
+        for (float& ri : r)
+            ri = rnd(0, 1);
+        SetTreeLevels(tree, a, b, r);
+        if (!tree.Generate())
+            continue;
+        // Rendering draws nothing, so emitting the leaves here rather than after all trunks
+        // gives the same lists while only one tree is alive at a time.
+        tree.RenderTrunk(trunks);
+        tree.RenderLeaf(leaves);
+        ++grown;
+    }
+    return grown;
+}
+} // namespace ihlf
