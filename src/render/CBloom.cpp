@@ -1,11 +1,291 @@
-// Placeholder until the bloom filter lands: shows the source picture unchanged.
 #include "render/CBloom.h"
+
+#include "audio/CBass.h"
+#include "resource/CResource.h"
 
 #include <GL/glew.h>
 
 CBloom bloom;
 
-CBloom::~CBloom() = default;
-void CBloom::Setup() {}
-void CBloom::Bloom_pBuff(CPBuffer*, CPBuffer*, unsigned, float) {}
-void CBloom::Bloom_screen(CPBuffer*, float, float) {}
+namespace
+{
+constexpr float kFull = 1024.0f;
+
+// One textured quad in a target's y-down pixel space: reads the top-left region x region square
+// of the input (bottom-up texture, so its top row is t = 1) and writes the top-left size x size
+// square. Every unit in use gets the same coordinates.
+void quad(float region, float size, int units = 1)
+{
+    const float s = region / kFull;
+    const float u[4] = {0, s, s, 0};
+    const float v[4] = {1, 1, 1 - s, 1 - s};
+    const float x[4] = {0, size, size, 0};
+    const float y[4] = {0, 0, size, size};
+    glBegin(GL_QUADS);
+    for (int k = 0; k < 4; ++k)
+    {
+        for (int unit = 0; unit < units; ++unit)
+            glMultiTexCoord2f(GL_TEXTURE0 + static_cast<GLenum>(unit), u[k], v[k]);
+        glVertex2f(x[k], y[k]);
+    }
+    glEnd();
+}
+
+// Clears what a pass of the given size may leave to later reads: the top-left square it draws
+// plus a border of kBorder pixels (the blur's three steps and the bilinear filter's next texel),
+// and the same border where reads past the square's top and left edges wrap round to (the images
+// repeat): the last columns and rows of the target. Nothing else of a target is read before a
+// full-size pass overwrites it, so clearing it would only cost time; the picture is the same as
+// with a full clear.
+constexpr int kBorder = 8;
+
+void clearRect(int x, int y, int w, int h) // GL's window coordinates: y up
+{
+    glScissor(x, y, w, h);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void clear(float size = kFull)
+{
+    const int full = static_cast<int>(kFull), box = static_cast<int>(size) + kBorder;
+    if (box < full - kBorder)
+    {
+        glEnable(GL_SCISSOR_TEST);
+        clearRect(0, full - box, box, box);                  // the square and its border
+        clearRect(full - kBorder, full - box, kBorder, box); // wrapped left edge
+        clearRect(0, 0, box, kBorder);                       // wrapped top edge
+        clearRect(full - kBorder, 0, kBorder, kBorder);      // wrapped corner
+        glDisable(GL_SCISSOR_TEST);
+    }
+    else
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+}
+
+// Binds an input for a pass from region to size: a pass that neither shrinks nor stretches reads
+// texel centres, where nearest sampling gives the linear filter's picture for less work.
+void bindInput(CPBuffer& input, float region, float size)
+{
+    if (region == size)
+        input.BindObjNearest();
+    else
+        input.BindObj();
+}
+
+// Reads `input`'s top-left region into the top-left size x size square of the current target.
+void pass(CPBuffer& input, float region, float size)
+{
+    clear(size);
+    bindInput(input, region, size);
+    quad(region, size);
+    input.ReleaseObj();
+}
+
+// Makes a texture name on the active unit of the current context, bound for good, linear filters.
+void makeInputName(unsigned& name)
+{
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    name = id;
+    glBindTexture(GL_TEXTURE_2D, id);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+} // namespace
+
+CBloom::~CBloom()
+{
+    pbuff2.Remove();
+    pbuff3.Remove();
+    pbuff4.Remove();
+    pbuff5.Remove();
+    pbuff6.Remove();
+}
+
+void CBloom::BlurOffsets(float out[2 * kTaps])
+{
+    for (int i = 0; i < 7; ++i)
+        for (int j = 0; j < 7; ++j)
+        {
+            out[2 * (7 * i + j)] = static_cast<float>(i - 3) * kStep;
+            out[2 * (7 * i + j) + 1] = static_cast<float>(j - 3) * kStep;
+        }
+}
+
+void CBloom::Setup()
+{
+    // Bright-pass target.
+    pbuff2.Init(1024, 1024);
+    pbuff2.SetOrtho();
+    glEnable(GL_TEXTURE_2D);
+    res.brightpassProg = res.CreateShader("VQ_SHADER_Brightpass.vert", "VQ_SHADER_Brightpass.frag");
+    CResource::SetUniform1i(CResource::UniformLocation(res.brightpassProg, "fullscreen"), 0);
+    brightpassLoc = CResource::UniformLocation(res.brightpassProg, "brightpass");
+    CResource::SetUniform1f(brightpassLoc, 1.0f);
+    pbuff2.SetCurrent("init_pbuff2");
+    glActiveTexture(GL_TEXTURE0);
+    makeInputName(tex2);
+
+    pbuff3.Init(1024, 1024);
+    pbuff3.SetOrtho();
+    glEnable(GL_TEXTURE_2D);
+    pbuff3.SetCurrent("init_pbuff3");
+    glActiveTexture(GL_TEXTURE0);
+    makeInputName(tex3);
+
+    // Blur target: its program stays in use for good.
+    pbuff4.Init(1024, 1024);
+    pbuff4.SetOrtho();
+    res.blurProg = res.CreateShader("VQ_SHADER_Blur.vert", "VQ_SHADER_Blur.frag");
+    CResource::SetUniform1i(CResource::UniformLocation(res.blurProg, "fullscreen"), 0);
+    scoordLoc = CResource::UniformLocation(res.blurProg, "scoord[0]");
+    float offsets[2 * kTaps];
+    BlurOffsets(offsets);
+    CResource::SetUniform2fv(scoordLoc, kTaps, offsets);
+    pbuff4.SetCurrent("init_pbuff4");
+    glActiveTexture(GL_TEXTURE0);
+    makeInputName(tex4);
+
+    // Sum of the two glow levels.
+    pbuff5.Init(1024, 1024);
+    pbuff5.SetOrtho();
+    res.additiveProg5 = res.CreateShader("VQ_SHADER_Additiv.vert", "VQ_SHADER_Additiv.frag");
+    CResource::SetUniform1i(CResource::UniformLocation(res.additiveProg5, "texture1"), 0);
+    CResource::SetUniform1i(CResource::UniformLocation(res.additiveProg5, "texture2"), 1);
+    CResource::SetUniform1f(CResource::UniformLocation(res.additiveProg5, "mult"), 1.0f);
+    pbuff5.SetCurrent("init_pbuff5");
+    glActiveTexture(GL_TEXTURE0);
+    makeInputName(tex5a);
+    glActiveTexture(GL_TEXTURE1);
+    makeInputName(tex5b);
+
+    // The 128-level glow at full size; in the buffer variant also the final composite.
+    pbuff6.Init(1024, 1024);
+    pbuff6.SetOrtho();
+    glEnable(GL_TEXTURE_2D);
+    res.additiveProg6 = res.CreateShader("VQ_SHADER_Additiv.vert", "VQ_SHADER_Additiv.frag");
+    CResource::SetUniform1i(CResource::UniformLocation(res.additiveProg6, "texture1"), 0);
+    CResource::SetUniform1i(CResource::UniformLocation(res.additiveProg6, "texture2"), 1);
+    multLoc = CResource::UniformLocation(res.additiveProg6, "mult");
+    CResource::SetUniform1f(multLoc, 1.0f);
+    pbuff6.SetCurrent("init_pbuff6");
+    glActiveTexture(GL_TEXTURE0);
+    makeInputName(tex6a);
+    glActiveTexture(GL_TEXTURE1);
+    makeInputName(tex6b);
+}
+
+void CBloom::Chain(CPBuffer* src, bool toScreen, float level)
+{
+    // 1: bright parts of the picture.
+    pbuff2.SetCurrent("bloom_pbuff2");
+    CResource::UseProgram(res.brightpassProg);
+    if (toScreen)
+        CResource::SetUniform1f(brightpassLoc, level);
+    pass(*src, kFull, 1024);
+
+    // 2-5: halve four times by bilinear resampling, 1024 -> 64.
+    pbuff3.SetCurrent(toScreen ? "bloom_pbuff23_512" : "bloom_pbuff3");
+    pass(pbuff2, kFull, 512);
+    pbuff2.SetCurrent("bloom_pbuff32_256");
+    CResource::UseProgram(0);
+    pass(pbuff3, 512, 256);
+    pbuff3.SetCurrent("bloom_pbuff23_128");
+    pass(pbuff2, 256, 128);
+    pbuff2.SetCurrent("bloom_pbuff32_64");
+    pass(pbuff3, 128, 64);
+
+    // 6-7: blur the 128 image, stretch it to full size.
+    pbuff4.SetCurrent("bloom_pbuff34");
+    pass(pbuff3, 128, 128);
+    pbuff6.SetCurrent("bloom_pbuff46");
+    CResource::UseProgram(0);
+    glActiveTexture(GL_TEXTURE0);
+    pass(pbuff4, 128, 1024);
+
+    // 8-9: blur the 64 image, stretch it to full size.
+    pbuff4.SetCurrent("bloom_pbuff24");
+    pass(pbuff2, 64, 64);
+    pbuff3.SetCurrent("bloom_pbuff43");
+    pass(pbuff4, 64, 1024);
+
+    // 10: both glow levels added.
+    pbuff5.SetCurrent(toScreen ? "bloom_add36_pbuff5" : "bloom_pbuff365");
+    CResource::UseProgram(res.additiveProg5);
+    clear();
+    glActiveTexture(GL_TEXTURE0);
+    pbuff3.BindObjNearest();
+    glActiveTexture(GL_TEXTURE1);
+    pbuff6.BindObjNearest();
+    quad(kFull, 1024, 2);
+    glActiveTexture(GL_TEXTURE0);
+    pbuff3.ReleaseObj();
+    glActiveTexture(GL_TEXTURE1);
+    pbuff6.ReleaseObj();
+}
+
+void CBloom::Bloom_pBuff(CPBuffer* src, CPBuffer* dst, unsigned dsttex, float strength)
+{
+    if (!src || !dst)
+        return;
+    Chain(src, false, 0.0f);
+
+    // 11: picture plus glow weighted by the music.
+    pbuff6.SetCurrent("bloom_pbuff056");
+    CResource::UseProgram(res.additiveProg6);
+    CResource::SetUniform1f(multLoc, bass.range(2, 3) * strength);
+    clear();
+    glActiveTexture(GL_TEXTURE0);
+    src->BindObjNearest();
+    glActiveTexture(GL_TEXTURE1);
+    pbuff5.BindObjNearest();
+    quad(kFull, 1024, 2);
+    glActiveTexture(GL_TEXTURE0);
+    src->ReleaseObj();
+    glActiveTexture(GL_TEXTURE1);
+    pbuff5.ReleaseObj();
+
+    // 12: copied into the caller's target, with whatever program the caller keeps there.
+    dst->SetCurrent("bloom_result_setcurrent");
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, dsttex);
+    pass(pbuff6, kFull, 1024);
+}
+
+void CBloom::Bloom_screen(CPBuffer* src, float, float level)
+{
+    if (!src)
+        return;
+    Chain(src, true, level);
+
+    // 11: on the window, picture plus glow weighted by the music. The square picture is fitted
+    // to the 4:3 window.
+    glWindow.SetCurrent();
+    CResource::UseProgram(res.additiveProg);
+    CResource::SetUniform1f(res.additiveMultLoc, bass.range(2, 3));
+    clear();
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, res.screenTex1);
+    src->BindObj();
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, res.screenTex2);
+    pbuff5.BindObj();
+    glBegin(GL_QUADS);
+    glMultiTexCoord2f(GL_TEXTURE0, 0, 1);
+    glMultiTexCoord2f(GL_TEXTURE1, 0, 1);
+    glVertex2f(0, 0);
+    glMultiTexCoord2f(GL_TEXTURE0, 1, 1);
+    glMultiTexCoord2f(GL_TEXTURE1, 1, 1);
+    glVertex2f(1024, 0);
+    glMultiTexCoord2f(GL_TEXTURE0, 1, 0);
+    glMultiTexCoord2f(GL_TEXTURE1, 1, 0);
+    glVertex2f(1024, 768);
+    glMultiTexCoord2f(GL_TEXTURE0, 0, 0);
+    glMultiTexCoord2f(GL_TEXTURE1, 0, 0);
+    glVertex2f(0, 768);
+    glEnd();
+    glActiveTexture(GL_TEXTURE0);
+    src->ReleaseObj();
+    glActiveTexture(GL_TEXTURE1);
+    pbuff5.ReleaseObj();
+}

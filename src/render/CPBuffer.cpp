@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 namespace
@@ -22,10 +23,15 @@ struct FaultCounts
 };
 FaultCounts g_faults;
 
-bool haveSync()
-{
-    return GLEW_VERSION_3_2 || GLEW_ARB_sync;
-}
+bool haveSync() { return GLEW_VERSION_3_2 || GLEW_ARB_sync; }
+
+// Set when the process starts to exit. The driver (and the LLVM inside Mesa's software renderer)
+// registers its own exit-time destructors after our globals were built, so they run before the
+// bloom filter's destructor: GL calls from there would reach a driver that is already torn down
+// and corrupt the process's exit. This handler is registered after the driver loaded, so it runs
+// before the driver's destructors.
+bool g_processEnding = false;
+void markProcessEnding() { g_processEnding = true; }
 } // namespace
 
 void PBufferFault(const std::string& text)
@@ -95,6 +101,8 @@ void CPBuffer::Init(int w, int h)
     }
     if (!InitPixelFormat())
         return;
+    static const bool watchingExit = std::atexit(markProcessEnding) == 0;
+    (void)watchingExit;
     LeaveCurrent();
     context = glWindow.CreateSharedContext();
     if (!context)
@@ -145,10 +153,7 @@ void CPBuffer::SetCurrent(const char* label)
         PBufferFault(label ? label : "");
 }
 
-void CPBuffer::SetCurrent()
-{
-    SetCurrent("Kontekst til pbuffer er ugyldig.");
-}
+void CPBuffer::SetCurrent() { SetCurrent("Kontekst til pbuffer er ugyldig."); }
 
 void CPBuffer::SetProjection()
 {
@@ -176,7 +181,11 @@ void CPBuffer::SetOrtho()
     glDisable(GL_DEPTH_TEST);
 }
 
-void CPBuffer::BindObj()
+void CPBuffer::BindObj() { Bind(false); }
+
+void CPBuffer::BindObjNearest() { Bind(true); }
+
+void CPBuffer::Bind(bool nearestWanted)
 {
     if (!Valid() || g_current == this)
     {
@@ -188,6 +197,14 @@ void CPBuffer::BindObj()
         glWaitSync(static_cast<GLsync>(fence), 0, GL_TIMEOUT_IGNORED);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &savedBinding);
     glBindTexture(GL_TEXTURE_2D, colorTex);
+    if (nearest != nearestWanted)
+    {
+        // The filter belongs to the image, which every context shares: set only on a change.
+        const GLint filter = nearestWanted ? GL_NEAREST : GL_LINEAR;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+        nearest = nearestWanted;
+    }
 }
 
 void CPBuffer::ReleaseObj()
@@ -204,14 +221,17 @@ void CPBuffer::Remove()
 {
     if (!context)
         return;
-    if (g_current == this)
-        g_current = nullptr;
-    if (!glWindow.IsOpen())
+    if (!glWindow.IsOpen() || g_processEnding)
     {
-        // The window and every context went with it at shutdown.
+        // The window and every context went with it at shutdown, or the process is ending and
+        // takes them along: nothing may call the GL any more.
+        if (g_current == this)
+            g_current = nullptr;
         context = nullptr;
         return;
     }
+    // Whatever target is current is fenced as at any switch, before we take our own context.
+    LeaveCurrent();
     // Deleting the shared images needs a context that shares them: ours.
     if (glWindow.MakeCurrent(context))
     {

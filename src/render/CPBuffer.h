@@ -27,7 +27,13 @@ public:
     void SetCurrent();
     void SetProjection();
     void SetOrtho();
+    // Binds the image on the active unit of the current context, sampled with linear filtering;
+    // ReleaseObj binds back what was bound there before.
     void BindObj();
+    // The same with nearest filtering, for a pass that reads the image texel for texel (a 1:1
+    // copy): the same picture as linear filtering at texel centres, at less cost on a software
+    // renderer.
+    void BindObjNearest();
     void ReleaseObj();
     void Remove();
 
@@ -42,11 +48,13 @@ public:
 
 private:
     bool MakeCurrent();
+    void Bind(bool nearestWanted);
 
     VQGLContext context = nullptr;
     unsigned fbo = 0, colorTex = 0, depthRb = 0;
-    void* fence = nullptr;      // GLsync of the latest drawing, set when we leave the context
-    int savedBinding = 0;       // texture bound on the caller's unit before BindObj
+    void* fence = nullptr; // GLsync of the latest drawing, set when we leave the context
+    int savedBinding = 0;  // texture bound on the caller's unit before BindObj
+    bool nearest = false;  // the image's filters are GL_NEAREST (else GL_LINEAR)
 };
 
 // Shows a pixel-buffer fault ("ERROR" box or standard error). Repeats of the same text are only

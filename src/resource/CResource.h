@@ -23,8 +23,17 @@ public:
     // or link failures are reported with the file names and the GL log. Returns the program.
     unsigned CreateShader(const char* vertFile, const char* fragFile);
 
-    CTexture treeTex, shrubTex, gravelTex, matMapTex, mountainTex, leafTex, endTex, castleTex, caveTex, logoTex,
-        codeTex, gfxTex;
+    // The program calls the piece makes, safe on a context without shader objects (then they do
+    // nothing and locations are -1) and with location -1 (ignored, as GL does).
+    static bool ShadersAvailable();
+    static void UseProgram(unsigned program);
+    static int UniformLocation(unsigned program, const char* name);
+    static void SetUniform1i(int location, int value);
+    static void SetUniform1f(int location, float value);
+    static void SetUniform2fv(int location, int count, const float* values);
+
+    CTexture treeTex, shrubTex, gravelTex, matMapTex, mountainTex, leafTex, endTex, castleTex, caveTex,
+        logoTex, codeTex, gfxTex;
     unsigned terrainProg = 0, brightpassProg = 0, blurProg = 0, additiveProg5 = 0, additiveProg = 0,
              additiveProg6 = 0, waterProg = 0, landTransparentProg = 0, envMapProg = 0, logoProg = 0,
              fadeProg = 0, transparentProg = 0;

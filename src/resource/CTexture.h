@@ -13,10 +13,13 @@ struct BitmapImage
     std::vector<std::uint8_t> rgb;
 };
 
-// The piece's one bitmap reader (textures and cube faces alike). Checks the header and the file's
-// size; on a fault returns false, and error names the file and the fault. When flipRows is set
-// the rows come top row first.
-// Result codes follow CTexture::Load: 0 loaded, 3 cannot be opened, 4 refused (error says why).
+// The piece's one bitmap reader (textures and cube faces alike). Accepts what the piece's files
+// are: 24 bits per pixel, bottom-up rows without padding (width x 3 a multiple of 4), pixels right
+// after the 54-byte header. Checks the header against the file's size. The pixels come bottom row
+// first as in the file, or top row first when flipRows is set.
+// Result codes follow CTexture::Load: 0 loaded, 3 cannot be opened, 4 refused. On a fault `out`
+// is untouched and `error` names the file and the fault; the caller reports it (nothing is
+// printed here).
 int ReadBitmap(const std::string& file, BitmapImage& out, std::string& error, bool flipRows = false);
 
 // Decodes a JPEG file into packed RGB, first row of the file first. False with a reason naming the

@@ -1,0 +1,72 @@
+#include "resource/CTexture.h"
+
+#include <GL/glew.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+
+namespace
+{
+void report(const std::string& error) { std::fprintf(stderr, "texture: %s\n", error.c_str()); }
+} // namespace
+
+int CTexture::Load(const char* file)
+{
+    std::string error;
+    if (!file)
+    {
+        report("no bitmap file named");
+        return 3;
+    }
+    BitmapImage img;
+    const int result = ReadBitmap(file, img, error);
+    if (result != 0)
+    {
+        report(error);
+        return result;
+    }
+    width = img.width;
+    height = img.height;
+    bpp = img.bpp;
+    pixels = std::move(img.rgb);
+    return 0;
+}
+
+void CTexture::Load_JPEG(const char* file)
+{
+    std::string error;
+    int w = 0, h = 0;
+    std::vector<std::uint8_t> rgb;
+    if (!file || !ReadJpeg(file, w, h, rgb, error))
+    {
+        report(file ? error : "no JPEG file named");
+        return;
+    }
+    width = w;
+    height = h;
+    pixels = std::move(rgb);
+}
+
+void CTexture::Upload(unsigned minFilter, unsigned magFilter)
+{
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    texId = id;
+    glBindTexture(GL_TEXTURE_2D, id);
+    const std::size_t expected =
+        static_cast<std::size_t>(width > 0 ? width : 0) * (height > 0 ? height : 0) * 3;
+    if (expected > 0 && pixels.size() == expected)
+    {
+        // A decoded JPEG's rows need not fill whole 4-byte words.
+        GLint alignment = 4;
+        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        gluBuild2DMipmaps(GL_TEXTURE_2D, 4, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(magFilter));
+    std::vector<std::uint8_t>().swap(pixels); // only GL's copy stays in memory
+}
+
+void CTexture::Bind() { glBindTexture(GL_TEXTURE_2D, texId); }

@@ -1,0 +1,195 @@
+// textFileRead / textFileWrite, and CreateShader's build and diagnostics on a real context.
+#include "RenderTestWindow.h"
+#include "resource/CResource.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace
+{
+std::string tempPath(const std::string& name)
+{
+    return "/tmp/vq_shadertext_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string writeRaw(const std::string& name, const std::string& bytes)
+{
+    const std::string path = tempPath(name);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f)
+    {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    return path;
+}
+
+std::string readRaw(const std::string& path)
+{
+    std::string s;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return s;
+    int c;
+    while ((c = std::fgetc(f)) != EOF)
+        s.push_back(static_cast<char>(c));
+    std::fclose(f);
+    return s;
+}
+
+GLhandleARB currentProgram() { return glGetHandleARB(GL_PROGRAM_OBJECT_ARB); }
+
+GLint linked(unsigned program)
+{
+    GLint ok = 0;
+    glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &ok);
+    return ok;
+}
+} // namespace
+
+TEST(TextFileRead, CrLfLineEndsReadAsLf)
+{
+    const std::string path = writeRaw("crlf.txt", "abc\r\nde\r\nf"); // 11 bytes
+    char* text = textFileRead(path.c_str());
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "abc\nde\nf");
+    std::free(text);
+
+    const std::string ten = writeRaw("ten.txt", "abcd\r\nef\r\n"); // 10 bytes, two CR LF
+    text = textFileRead(ten.c_str());
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::strlen(text), 8u);
+    EXPECT_STREQ(text, "abcd\nef\n");
+    std::free(text);
+    std::remove(path.c_str());
+    std::remove(ten.c_str());
+}
+
+TEST(TextFileRead, KeepsLoneCarriageReturnsAndBinaryBytes)
+{
+    const std::string path = writeRaw("lone.txt", std::string("a\rb\r\r\nc\r", 8));
+    char* text = textFileRead(path.c_str());
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "a\rb\r\nc\r");
+    std::free(text);
+    std::remove(path.c_str());
+}
+
+TEST(TextFileRead, NullForNullNameMissingFileAndEmptyFile)
+{
+    EXPECT_EQ(textFileRead(nullptr), nullptr);
+    EXPECT_EQ(textFileRead("/nonexistent/vq_none.vert"), nullptr);
+    const std::string empty = writeRaw("empty.txt", "");
+    EXPECT_EQ(textFileRead(empty.c_str()), nullptr);
+    std::remove(empty.c_str());
+}
+
+TEST(TextFileWrite, WritesReplacesAndReports)
+{
+    const std::string path = tempPath("out.txt");
+    EXPECT_EQ(textFileWrite(path.c_str(), "first version, longer"), 1);
+    EXPECT_EQ(textFileWrite(path.c_str(), "second"), 1);
+    EXPECT_EQ(readRaw(path), "second");
+    EXPECT_EQ(textFileWrite(path.c_str(), ""), 1);
+    EXPECT_EQ(readRaw(path), "");
+    EXPECT_EQ(textFileRead(path.c_str()), nullptr);
+    EXPECT_EQ(textFileWrite(nullptr, "x"), 0);
+    EXPECT_EQ(textFileWrite(path.c_str(), nullptr), 0);
+    EXPECT_EQ(textFileWrite("/nonexistent/dir/out.txt", "x"), 0);
+    std::remove(path.c_str());
+}
+
+TEST(CreateShader, EveryPairOfThePieceBuildsAndIsLeftInUse)
+{
+    RENDER_NEED(rendertest::Level::Window);
+    glWindow.SetCurrent();
+    for (const char* stem : {"VQ_SHADER_Additiv", "VQ_SHADER_Fade", "VQ_SHADER_Transparent",
+                             "VQ_SHADER_Brightpass", "VQ_SHADER_Blur"})
+    {
+        const std::string v = std::string(stem) + ".vert", f = std::string(stem) + ".frag";
+        testing::internal::CaptureStderr();
+        const unsigned prog = res.CreateShader(v.c_str(), f.c_str());
+        const std::string said = testing::internal::GetCapturedStderr();
+        ASSERT_NE(prog, 0u) << stem;
+        EXPECT_TRUE(said.empty()) << stem << ": " << said;
+        EXPECT_EQ(linked(prog), 1) << stem;
+        EXPECT_EQ(currentProgram(), prog) << stem;
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(CreateShader, UniformsTheFilterLooksUpExist)
+{
+    RENDER_NEED(rendertest::Level::Window);
+    glWindow.SetCurrent();
+    const unsigned blur = res.CreateShader("VQ_SHADER_Blur.vert", "VQ_SHADER_Blur.frag");
+    EXPECT_GE(CResource::UniformLocation(blur, "fullscreen"), 0);
+    EXPECT_GE(CResource::UniformLocation(blur, "scoord[0]"), 0);
+    const unsigned bright = res.CreateShader("VQ_SHADER_Brightpass.vert", "VQ_SHADER_Brightpass.frag");
+    EXPECT_GE(CResource::UniformLocation(bright, "fullscreen"), 0);
+    EXPECT_GE(CResource::UniformLocation(bright, "brightpass"), 0);
+    const unsigned add = res.CreateShader("VQ_SHADER_Additiv.vert", "VQ_SHADER_Additiv.frag");
+    for (const char* n : {"texture1", "texture2", "mult"})
+        EXPECT_GE(CResource::UniformLocation(add, n), 0) << n;
+    const unsigned fade = res.CreateShader("VQ_SHADER_Fade.vert", "VQ_SHADER_Fade.frag");
+    EXPECT_GE(CResource::UniformLocation(fade, "texture"), 0);
+    EXPECT_GE(CResource::UniformLocation(fade, "fade"), 0);
+    const unsigned transparent = res.CreateShader("VQ_SHADER_Transparent.vert", "VQ_SHADER_Transparent.frag");
+    EXPECT_GE(CResource::UniformLocation(transparent, "texture"), 0);
+}
+
+TEST(CreateShader, MissingFileIsNamedAndThePieceGoesOn)
+{
+    RENDER_NEED(rendertest::Level::Window);
+    glWindow.SetCurrent();
+    testing::internal::CaptureStderr();
+    const unsigned prog = res.CreateShader("VQ_SHADER_Nowhere.vert", "VQ_SHADER_Fade.frag");
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(prog, 0u);
+    EXPECT_NE(said.find("\"VQ_SHADER_Nowhere.vert\""), std::string::npos) << said;
+    EXPECT_EQ(said.find("VQ_SHADER_Fade.frag"), std::string::npos)
+        << "the present file is not blamed: " << said;
+    EXPECT_EQ(currentProgram(), 0u);
+    // Uniform calls on the missing program are harmless.
+    CResource::SetUniform1f(CResource::UniformLocation(prog, "fade"), 1.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(CreateShader, CompileAndLinkFailuresPrintTheLogWithFileNames)
+{
+    RENDER_NEED(rendertest::Level::Window);
+    glWindow.SetCurrent();
+    const std::string badFrag =
+        writeRaw("bad.frag", "#version 120\nvoid main() { gl_FragColor = nonsense; }\n");
+    testing::internal::CaptureStderr();
+    const unsigned prog = res.CreateShader("VQ_SHADER_Fade.vert", badFrag.c_str());
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(prog, 0u);
+    EXPECT_EQ(linked(prog), 0);
+    EXPECT_NE(said.find(badFrag), std::string::npos) << said;
+    EXPECT_NE(said.find("nonsense"), std::string::npos) << "the GL log is shown: " << said;
+
+    // Both compile, but the fragment shader reads a varying the vertex shader never writes
+    // with a mismatched type: a link failure.
+    const std::string vert =
+        writeRaw("v.vert", "#version 120\nvarying vec3 shade;\nvoid main() { shade = vec3(1.0); "
+                           "gl_Position = ftransform(); }\n");
+    const std::string frag =
+        writeRaw("f.frag", "#version 120\nvarying vec4 shade;\nvoid main() { gl_FragColor = "
+                           "shade; }\n");
+    testing::internal::CaptureStderr();
+    const unsigned prog2 = res.CreateShader(vert.c_str(), frag.c_str());
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(linked(prog2), 0);
+    EXPECT_NE(said.find("link"), std::string::npos) << said;
+    EXPECT_NE(said.find(vert), std::string::npos) << said;
+    EXPECT_NE(said.find(frag), std::string::npos) << said;
+    for (const std::string& p : {badFrag, vert, frag})
+        std::remove(p.c_str());
+}
