@@ -1,5 +1,7 @@
 #include "app/DataFiles.h"
 
+#include "formats/HlfParse.h"
+
 #include <sys/stat.h>
 
 const std::vector<std::string>& RequiredDataFiles()
@@ -23,15 +25,37 @@ const std::vector<std::string>& RequiredDataFiles()
     return files;
 }
 
+namespace
+{
+bool isFile(const std::string& dir, const std::string& name)
+{
+    struct stat st;
+    const std::string path = dir.empty() ? name : dir + "/" + name;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+} // namespace
+
 std::vector<std::string> MissingDataFiles(const std::string& dir)
 {
     std::vector<std::string> missing;
     for (const std::string& f : RequiredDataFiles())
     {
-        struct stat st;
-        const std::string path = dir.empty() ? f : dir + "/" + f;
-        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        if (!isFile(dir, f))
+        {
             missing.push_back(f);
+            continue;
+        }
+        // An animated object names its parts' files inside itself; they are read too.
+        if (f.size() > 5 && f.compare(f.size() - 5, 5, ".ohlf") == 0)
+        {
+            std::vector<hlf::OhlfPart> parts;
+            std::string fault;
+            hlf::LoadOHLF(dir.empty() ? f : dir + "/" + f, parts, fault);
+            for (const hlf::OhlfPart& p : parts)
+                for (const std::string& name : {p.model, p.texture, p.anim})
+                    if (name != "?" && !isFile(dir, name))
+                        missing.push_back(name);
+        }
     }
     return missing;
 }

@@ -321,7 +321,8 @@ VQGLContext GLWindow::CurrentContext() const
 
 void ShowMessage(const char* title, const std::string& text)
 {
-    if (g_haveDisplay && !vqclock::captureMode() && glWindow.IsOpen())
+    // A hidden window (the asset check) or a capture has nobody to click a box away.
+    if (g_haveDisplay && !vqclock::captureMode() && glWindow.IsOpen() && !glWindow.IsHidden())
     {
         if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, title, text.c_str(), nullptr) == 0)
             return;

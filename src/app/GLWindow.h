@@ -34,6 +34,7 @@ public:
     void FrameDone();
     void Disable();
     bool IsOpen() const { return window != nullptr; }
+    bool IsHidden() const { return options.hidden; }
 
     // One pending window event is turned into input state; returns false when none is waiting.
     // quit becomes true on Escape or a close request.
