@@ -81,7 +81,7 @@ TEST(IhlfFormat, CornerLayoutStoresTheSecondPairTFirst)
     quads[0].corner[2].s0 = 0.5f;
     quads[0].corner[2].pos = svect3f(1, 2, 3);
     std::vector<std::uint8_t> bytes;
-    ihlf::Write(quads, bytes);
+    bytes = hlf::WriteIHLF(quads);
     ASSERT_EQ(bytes.size(), 160u);
     const std::size_t c2 = 80;
     EXPECT_EQ(floatAt(bytes, c2 + 0), 1.0f);
@@ -96,7 +96,7 @@ TEST(IhlfFormat, RoundTripThroughTheWriter)
     std::vector<ihlf::quad_t> quads = {sampleQuad(0), sampleQuad(100), sampleQuad(-50.5f)};
     const std::string path = tempPath("round.ihlf");
     std::string error;
-    ASSERT_TRUE(ihlf::WriteFile(path, quads, error)) << error;
+    ASSERT_TRUE(hlf::WriteFileBytes(path, hlf::WriteIHLF(quads), error)) << error;
     std::vector<ihlf::quad_t> back;
     ASSERT_EQ(ihlf::ReadFile(path, back, error), ihlf::Status::Ok) << error;
     ASSERT_EQ(back.size(), 3u);
@@ -187,7 +187,7 @@ TEST(IhlfObject, OneRecordBuildsTheTerrainAndTheForest)
     quads[0].corner[3].normal = svect3f(0, 0, 1);
     const std::string path = tempPath("one.ihlf");
     std::string error;
-    ASSERT_TRUE(ihlf::WriteFile(path, quads, error)) << error;
+    ASSERT_TRUE(hlf::WriteFileBytes(path, hlf::WriteIHLF(quads), error)) << error;
 
     g_verbose = true;
     testing::internal::CaptureStdout();
@@ -235,7 +235,7 @@ TEST(IhlfObject, ElementCountOnlyWhenVerbose)
     NEED_WINDOW();
     const std::string path = tempPath("quiet.ihlf");
     std::string error;
-    ASSERT_TRUE(ihlf::WriteFile(path, std::vector<ihlf::quad_t>(2), error));
+    ASSERT_TRUE(hlf::WriteFileBytes(path, hlf::WriteIHLF(std::vector<ihlf::quad_t>(2)), error));
     g_verbose = false;
     testing::internal::CaptureStdout();
     CIHLF_Object island;

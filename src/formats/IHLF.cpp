@@ -19,16 +19,6 @@ float getFloat(const std::uint8_t* p)
     return f;
 }
 
-void putFloat(std::uint8_t* p, float f)
-{
-    std::uint32_t u;
-    std::memcpy(&u, &f, 4);
-    p[0] = static_cast<std::uint8_t>(u);
-    p[1] = static_cast<std::uint8_t>(u >> 8);
-    p[2] = static_cast<std::uint8_t>(u >> 16);
-    p[3] = static_cast<std::uint8_t>(u >> 24);
-}
-
 const char* statusText(Status s)
 {
     switch (s)
@@ -118,42 +108,6 @@ Status ReadFile(const std::string& name, std::vector<quad_t>& quads, std::string
         return Status::Unreadable;
     }
     return Parse(bytes.data(), bytes.size(), quads);
-}
-
-void Write(const std::vector<quad_t>& quads, std::vector<std::uint8_t>& bytes)
-{
-    bytes.assign(quads.size() * kQuadBytes, 0);
-    for (std::size_t q = 0; q < quads.size(); ++q)
-    {
-        for (int c = 0; c < 4; ++c)
-        {
-            std::uint8_t* p = bytes.data() + q * kQuadBytes + static_cast<std::size_t>(c) * kCornerBytes;
-            const corner_t& k = quads[q].corner[c];
-            const float v[10] = {k.pos.x,    k.pos.y, k.pos.z, k.normal.x, k.normal.y,
-                                 k.normal.z, k.s0,    k.t0,    k.t1,       k.s1};
-            for (int i = 0; i < 10; ++i)
-                putFloat(p + 4 * i, v[i]);
-        }
-    }
-}
-
-bool WriteFile(const std::string& name, const std::vector<quad_t>& quads, std::string& error)
-{
-    std::vector<std::uint8_t> bytes;
-    Write(quads, bytes);
-    std::FILE* f = std::fopen(name.c_str(), "wb");
-    if (!f)
-    {
-        error = "\"" + name + "\": cannot create: " + std::strerror(errno);
-        return false;
-    }
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !ok)
-    {
-        error = "\"" + name + "\": write failed";
-        return false;
-    }
-    return true;
 }
 
 const double treeveclist[kTrees][3] = {

@@ -10,6 +10,7 @@
 //     12 normal x, y, z (used as stored)
 //     24 texture unit 0: s, then t
 //     32 texture unit 1, stored t first: t at 32, s at 36
+#include "formats/HlfFormats.h"
 #include "math/svect3f.h"
 #include "procedural/CTree.h"
 
@@ -25,18 +26,9 @@ constexpr std::size_t kQuadBytes = 160;
 // A file of more quads than this is refused rather than read (640 MB): far beyond any island.
 constexpr std::size_t kMaxQuads = std::size_t(1) << 22;
 
-struct corner_t
-{
-    svect3f pos;
-    svect3f normal;
-    float s0 = 0, t0 = 0; // unit 0
-    float s1 = 0, t1 = 0; // unit 1 (stored t1 first)
-};
-
-struct quad_t
-{
-    corner_t corner[4];
-};
+// The records are the formats module's own, so the writer and this reader share one layout.
+using corner_t = hlf::IhlfCorner;
+using quad_t = hlf::IhlfQuad;
 
 enum class Status
 {
@@ -52,8 +44,6 @@ Status Parse(const std::uint8_t* bytes, std::size_t size, std::vector<quad_t>& q
 // Reads and parses a file. error names the file and the fault when the result is not Ok.
 Status ReadFile(const std::string& name, std::vector<quad_t>& quads, std::string& error);
 
-void Write(const std::vector<quad_t>& quads, std::vector<std::uint8_t>& bytes);
-bool WriteFile(const std::string& name, const std::vector<quad_t>& quads, std::string& error);
 
 // The island's forest: 44 tree positions in planting order (x, y, z). Several rows repeat a
 // point; the differently grown trees planted there overlap.
