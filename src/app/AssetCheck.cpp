@@ -16,16 +16,7 @@
 
 namespace
 {
-std::string format(const char* f, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* f, ...)
-{
-    char buf[512];
-    va_list ap;
-    va_start(ap, f);
-    std::vsnprintf(buf, sizeof buf, f, ap);
-    va_end(ap);
-    return buf;
-}
+using hlf::FormatText;
 
 struct Row
 {
@@ -112,7 +103,7 @@ std::string withoutName(const std::string& fault, const std::string& file)
 
 std::string plural(long long n, const char* one, const char* many)
 {
-    return format("%lld %s", n, n == 1 ? one : many);
+    return FormatText("%lld %s", n, n == 1 ? one : many);
 }
 
 class Checker
@@ -144,7 +135,7 @@ public:
                                              [](const hlf::KhlfFace& f) { return f.type == 1; });
             holds = plural(static_cast<long long>(m.vertices.size()), "vertex", "vertices") + ", " +
                     plural(static_cast<long long>(m.faces.size()), "face", "faces") +
-                    format(" (%lld quads)", static_cast<long long>(quads));
+                    FormatText(" (%lld quads)", static_cast<long long>(quads));
             break;
         }
         case Kind::Ahlf:
@@ -153,7 +144,7 @@ public:
             hlf::LoadAHLF(file, keys, fault);
             holds = plural(static_cast<long long>(keys.size()), "key", "keys");
             if (!keys.empty())
-                holds += format(", frames %g..%g", static_cast<double>(keys.front().time),
+                holds += FormatText(", frames %g..%g", static_cast<double>(keys.front().time),
                                 static_cast<double>(keys.back().time));
             break;
         }
@@ -179,7 +170,7 @@ public:
             hlf::LoadCHLF(file, nodes, fault);
             holds = plural(static_cast<long long>(nodes.size()), "node", "nodes");
             if (!nodes.empty())
-                holds += format(", %d..%d ms", nodes.front().time, nodes.back().time);
+                holds += FormatText(", %d..%d ms", nodes.front().time, nodes.back().time);
             break;
         }
         case Kind::Ihlf:
@@ -188,14 +179,14 @@ public:
             if (bytes == 0)
                 fault = "empty file: no quads";
             else if (bytes % 160 != 0)
-                fault = format("size %lld bytes is not a multiple of the 160-byte quad", bytes);
+                fault = FormatText("size %lld bytes is not a multiple of the 160-byte quad", bytes);
             break;
         case Kind::Bmp:
         {
             BitmapImage img;
             if (ReadBitmap(file, img, fault) == 0)
             {
-                holds = format("%d x %d, %d bits", img.width, img.height, img.bpp);
+                holds = FormatText("%d x %d, %d bits", img.width, img.height, img.bpp);
                 fault.clear();
             }
             else if (fault.empty())
@@ -208,7 +199,7 @@ public:
             std::vector<std::uint8_t> rgb;
             if (ReadJpeg(file, w, h, rgb, fault))
             {
-                holds = format("%d x %d", w, h);
+                holds = FormatText("%d x %d", w, h);
                 fault.clear();
             }
             else if (fault.empty())
@@ -254,7 +245,7 @@ int CheckAssets(const std::vector<std::string>& files, std::string& table)
     {
         const std::string name = std::string(2 * static_cast<std::size_t>(r.depth), ' ') + r.file;
         table +=
-            format("%-*s  %-*s  %-*s  %s\n", static_cast<int>(wFile), name.c_str(), static_cast<int>(wKind),
+            FormatText("%-*s  %-*s  %-*s  %s\n", static_cast<int>(wFile), name.c_str(), static_cast<int>(wKind),
                    r.kind.c_str(), static_cast<int>(wHolds), r.holds.c_str(), status.c_str());
     };
     table.clear();
@@ -264,9 +255,9 @@ int CheckAssets(const std::vector<std::string>& files, std::string& table)
         line(r, r.fault.empty() ? "ok" : "FAULT: " + r.fault);
     table += "\n";
     if (faults == 0)
-        table += format("%zu files checked, all sound.\n", c.rows.size());
+        table += FormatText("%zu files checked, all sound.\n", c.rows.size());
     else
-        table += format("%zu files checked, %d with faults.\n", c.rows.size(), faults);
+        table += FormatText("%zu files checked, %d with faults.\n", c.rows.size(), faults);
     return faults == 0 ? 0 : 1;
 }
 

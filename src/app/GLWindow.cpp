@@ -129,19 +129,11 @@ bool GLWindow::InitOpenGL(std::string& error)
     SDL_GL_GetDrawableSize(win, &drawableW, &drawableH);
     if (drawableW != width || drawableH != height)
     {
-        glGenTextures(1, &pictureColor);
-        glBindTexture(GL_TEXTURE_2D, pictureColor);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glGenRenderbuffers(1, &pictureDepth);
-        glBindRenderbuffer(GL_RENDERBUFFER, pictureDepth);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-        glGenFramebuffers(1, &pictureFbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, pictureColor, 0);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, pictureDepth);
+        if (!CreateColorDepthFramebuffer(width, height, pictureFbo, pictureColor, pictureDepth))
+        {
+            error = "no framebuffer for the scaled window picture";
+            return false;
+        }
     }
     glViewport(0, 0, width, height);
     glClearColor(0, 0, 0, 0);

@@ -9,10 +9,7 @@
 
 namespace hlf
 {
-namespace
-{
-std::string format(const char* f, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* f, ...)
+std::string FormatText(const char* f, ...)
 {
     char buf[512];
     va_list ap;
@@ -21,6 +18,9 @@ std::string format(const char* f, ...)
     va_end(ap);
     return buf;
 }
+
+namespace
+{
 
 // Collects the faults of one file into the single line the caller reports.
 class Faults
@@ -51,7 +51,7 @@ private:
 
 std::string indexRange(std::int32_t v)
 {
-    return v > 0 ? format("0..%d", v - 1) : std::string("the empty range (V = 0)");
+    return v > 0 ? FormatText("0..%d", v - 1) : std::string("the empty range (V = 0)");
 }
 } // namespace
 
@@ -65,13 +65,13 @@ bool ParseKHLF(const std::string& name, const std::uint8_t* data, std::size_t si
     if (!r.i32(v) || !r.i32(f))
     {
         faults.add(size == 0 ? std::string("empty file: no 8-byte header (V, F)")
-                             : format("%zu bytes: shorter than the 8-byte header (V, F)", size));
+                             : FormatText("%zu bytes: shorter than the 8-byte header (V, F)", size));
         return faults.finish(fault);
     }
     if (v < 0 || f < 0)
     {
-        faults.add(v < 0 ? format("vertex count V = %d is negative", v)
-                         : format("face count F = %d is negative", f));
+        faults.add(v < 0 ? FormatText("vertex count V = %d is negative", v)
+                         : FormatText("face count F = %d is negative", f));
         return faults.finish(fault);
     }
 
@@ -80,7 +80,7 @@ bool ParseKHLF(const std::string& name, const std::uint8_t* data, std::size_t si
     if (vertexBytes > r.remaining())
     {
         vertices = r.remaining() / 32;
-        faults.add(format("vertex count V = %d needs %llu bytes, but only %zu follow the header: "
+        faults.add(FormatText("vertex count V = %d needs %llu bytes, but only %zu follow the header: "
                           "%zu vertices and no faces are loaded",
                           v, static_cast<unsigned long long>(vertexBytes), r.remaining(), vertices));
     }
@@ -136,14 +136,14 @@ bool ParseKHLF(const std::string& name, const std::uint8_t* data, std::size_t si
             ++broken;
     }
     if (cut)
-        faults.add(format("face count F = %d, but the file (%zu bytes) ends after %d complete faces", f, size,
+        faults.add(FormatText("face count F = %d, but the file (%zu bytes) ends after %d complete faces", f, size,
                           complete));
     if (broken > 0)
         faults.add(
-            format("%d face(s) with a vertex index outside %s dropped (first: face %d, corner %d, index %d)",
+            FormatText("%d face(s) with a vertex index outside %s dropped (first: face %d, corner %d, index %d)",
                    broken, indexRange(v).c_str(), firstFace, firstCorner, firstIndex));
     if (!cut && !r.atEnd())
-        faults.add(format("%zu bytes follow the last of the F = %d faces", r.remaining(), f));
+        faults.add(FormatText("%zu bytes follow the last of the F = %d faces", r.remaining(), f));
     return faults.finish(fault);
 }
 
@@ -157,10 +157,10 @@ bool ParseAHLF(const std::string& name, const std::uint8_t* data, std::size_t si
         faults.add("empty file: no keys");
     if (rest != 0)
         faults.add(
-            format("size %zu bytes is not a multiple of the 68-byte key: the last %zu bytes are ignored",
+            FormatText("size %zu bytes is not a multiple of the 68-byte key: the last %zu bytes are ignored",
                    size, rest));
     if (whole > static_cast<std::size_t>(kAhlfMaxKeys))
-        faults.add(format("holds %zu keys, more than the capacity of %d: the first %d are loaded", whole,
+        faults.add(FormatText("holds %zu keys, more than the capacity of %d: the first %d are loaded", whole,
                           kAhlfMaxKeys, kAhlfMaxKeys));
     const std::size_t n = std::min(whole, static_cast<std::size_t>(kAhlfMaxKeys));
     ByteReader r(data, size);
@@ -179,12 +179,12 @@ bool ParseAHLF(const std::string& name, const std::uint8_t* data, std::size_t si
         const float t = out[i].time;
         if (!std::isfinite(t) && !reportedNan)
         {
-            faults.add(format("key %zu has the time %g", i, static_cast<double>(t)));
+            faults.add(FormatText("key %zu has the time %g", i, static_cast<double>(t)));
             reportedNan = true;
         }
         if (i > 0 && t < out[i - 1].time && !reportedOrder)
         {
-            faults.add(format("key %zu time %g lies before key %zu time %g", i, static_cast<double>(t), i - 1,
+            faults.add(FormatText("key %zu time %g lies before key %zu time %g", i, static_cast<double>(t), i - 1,
                               static_cast<double>(out[i - 1].time)));
             reportedOrder = true;
         }
@@ -236,7 +236,7 @@ bool ParseOHLF(const std::string& name, const std::uint8_t* data, std::size_t si
         {
             std::string next;
             if (nextLine(next) && !next.empty())
-                faults.add(format("more than %d parts: the lines from line %d on are not read", kOhlfMaxParts,
+                faults.add(FormatText("more than %d parts: the lines from line %d on are not read", kOhlfMaxParts,
                                   lineNo));
             return faults.finish(fault);
         }
@@ -265,13 +265,13 @@ bool ParseOHLF(const std::string& name, const std::uint8_t* data, std::size_t si
         }
         if (got > 0)
             faults.add(
-                format("part %zu (from line %d) is cut short by %s before its %s line: it is not loaded",
+                FormatText("part %zu (from line %d) is cut short by %s before its %s line: it is not loaded",
                        out.size() + 1, first, eof ? "the end of the file" : "an empty line", kLine[got]));
         if (eof)
             break;
     }
     if (emptyLine && anythingLeft())
-        faults.add(format("line %d is empty, so the lines after it are not read", lineNo));
+        faults.add(FormatText("line %d is empty, so the lines after it are not read", lineNo));
     if (out.empty())
         faults.add("no parts");
     return faults.finish(fault);
@@ -287,32 +287,32 @@ bool ParseCHLF(const std::string& name, const std::uint8_t* data, std::size_t si
     if (!r.i32(n) || !r.i32(second))
     {
         faults.add(size == 0 ? std::string("empty file: no 8-byte header")
-                             : format("%zu bytes: shorter than the 8-byte header", size));
+                             : FormatText("%zu bytes: shorter than the 8-byte header", size));
         return faults.finish(fault);
     }
     if (secondWord)
         *secondWord = second;
     if (n < 0)
     {
-        faults.add(format("node count N = %d is negative", n));
+        faults.add(FormatText("node count N = %d is negative", n));
         return faults.finish(fault);
     }
     std::size_t count = static_cast<std::size_t>(n);
     if (n > kChlfMaxNodes)
     {
-        faults.add(format("node count N = %d exceeds the capacity of %d nodes", n, kChlfMaxNodes));
+        faults.add(FormatText("node count N = %d exceeds the capacity of %d nodes", n, kChlfMaxNodes));
         count = kChlfMaxNodes;
     }
     const std::size_t have = r.remaining() / 44;
     if (have < count)
     {
         faults.add(
-            format("node count N = %d needs %llu bytes, but only %zu follow the header: %zu nodes are loaded",
+            FormatText("node count N = %d needs %llu bytes, but only %zu follow the header: %zu nodes are loaded",
                    n, 44ull * static_cast<unsigned long long>(n), r.remaining(), have));
         count = have;
     }
     else if (n <= kChlfMaxNodes && r.remaining() != count * 44)
-        faults.add(format("%zu bytes follow the last of the N = %d nodes", r.remaining() - count * 44, n));
+        faults.add(FormatText("%zu bytes follow the last of the N = %d nodes", r.remaining() - count * 44, n));
     out.resize(count);
     for (ChlfNode& node : out)
     {
@@ -325,7 +325,7 @@ bool ParseCHLF(const std::string& name, const std::uint8_t* data, std::size_t si
     for (std::size_t i = 1; i < count; ++i)
         if (out[i].time <= out[i - 1].time)
         {
-            faults.add(format("node %zu time %d ms does not come after node %zu time %d ms", i, out[i].time,
+            faults.add(FormatText("node %zu time %d ms does not come after node %zu time %d ms", i, out[i].time,
                               i - 1, out[i - 1].time));
             break;
         }

@@ -67,6 +67,9 @@ bool LoadAHLF(const std::string& path, std::vector<AhlfKey>& out, std::string& f
 bool LoadOHLF(const std::string& path, std::vector<OhlfPart>& out, std::string& fault);
 bool LoadCHLF(const std::string& path, std::vector<ChlfNode>& out, std::string& fault);
 
+// printf-style formatting into a string (fault lines and tables); cut at 511 characters.
+std::string FormatText(const char* f, ...) __attribute__((format(printf, 1, 2)));
+
 // The piece names its files Windows style (".\MrKalv\MrKalv.ohlf"); the host wants '/'.
 std::string MapBackslashes(std::string name);
 } // namespace hlf

@@ -19,6 +19,11 @@ bool InitPixelFormat();
 bool InitPBuffer();
 bool InitRenderTexture();
 
+// Makes, in the current context, an RGBA8 colour texture (linear filters), a 24-bit depth
+// renderbuffer and a framebuffer object holding both, left bound. False (with all three deleted)
+// when the framebuffer is not complete.
+bool CreateColorDepthFramebuffer(int w, int h, unsigned& fbo, unsigned& color, unsigned& depth);
+
 class CPBuffer
 {
 public:
