@@ -2,6 +2,7 @@
 // A hidden window's context and a small colour target for the HLF loaders' GL tests: the loaders
 // compile display lists, and the tests draw them here and look at the pixels.
 #include "app/GLWindow.h"
+#include "render/CPBuffer.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -41,17 +42,7 @@ class Target
 public:
     explicit Target(int side) : size(side)
     {
-        glGenTextures(1, &color);
-        glBindTexture(GL_TEXTURE_2D, color);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glGenRenderbuffers(1, &depth);
-        glBindRenderbuffer(GL_RENDERBUFFER, depth);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, size, size);
-        glGenFramebuffers(1, &fbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, color, 0);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+        CreateColorDepthFramebuffer(size, size, fbo, color, depth);
         glViewport(0, 0, size, size);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
