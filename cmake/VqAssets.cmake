@@ -9,7 +9,10 @@ function(vq_generate_assets NAME)
         list(APPEND outs ${VQ_DATA_DIR}/${o})
     endforeach()
     add_custom_command(OUTPUT ${outs}
-                       COMMAND $<TARGET_FILE:${A_TOOL}> ${VQ_DATA_DIR} ${A_ARGS}
+                       # Sanitizer builds: leaks inside system libraries are not the generator's.
+                       COMMAND ${CMAKE_COMMAND} -E env
+                               LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp
+                               $<TARGET_FILE:${A_TOOL}> ${VQ_DATA_DIR} ${A_ARGS}
                        DEPENDS ${A_TOOL}
                        WORKING_DIRECTORY ${VQ_DATA_DIR}
                        COMMENT "Generating ${NAME}")
