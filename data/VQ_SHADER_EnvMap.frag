@@ -22,10 +22,10 @@ void main()
     float fresnel = pow(1.0 - facing, 3.0);
     vec3 l = normalize(gl_LightSource[0].position.xyz - eyePos);
     vec3 h = normalize(l - v);
-    float spec = pow(max(dot(n, h), 0.0), 48.0);
+    float highlight = pow(max(dot(n, h), 0.0), 48.0);
     float diff = max(dot(n, l), 0.0);
 
     vec3 colour = env * (0.8 + 0.7 * fresnel) + gl_LightSource[0].diffuse.rgb * (0.25 * diff) +
-                  gl_LightSource[0].specular.rgb * spec;
+                  gl_LightSource[0].specular.rgb * highlight;
     gl_FragColor = vec4(colour, 1.0);
 }

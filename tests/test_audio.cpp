@@ -1,6 +1,6 @@
 #include "audio/CBass.h"
 #include "audio/PcmTrack.h"
-#include "audio/Spectrum.h"
+#include "audio/Fft1024.h"
 #include "support/TestAudio.h"
 
 #include <gtest/gtest.h>
@@ -26,19 +26,19 @@ PcmTrack trackOf(const std::vector<std::int16_t>& s)
 }
 } // namespace
 
-TEST(Spectrum, FullScaleSineAtBinCentreReadsTwo)
+TEST(Fft1024, FullScaleSineAtBinCentreReadsTwo)
 {
-    Spectrum sp;
-    float fft[Spectrum::kBins];
+    Fft1024 sp;
+    float fft[Fft1024::kBins];
     for (int bin : {2, 3, 10, 100})
     {
-        std::vector<float> mono(Spectrum::kSize);
-        for (int i = 0; i < Spectrum::kSize; ++i)
-            mono[i] = static_cast<float>(std::sin(2 * M_PI * bin * i / Spectrum::kSize));
+        std::vector<float> mono(Fft1024::kSize);
+        for (int i = 0; i < Fft1024::kSize; ++i)
+            mono[i] = static_cast<float>(std::sin(2 * M_PI * bin * i / Fft1024::kSize));
         sp.ComputeMono(mono.data(), fft);
         EXPECT_NEAR(fft[bin], 2.0f, 1e-3) << bin;
         int peak = 0;
-        for (int k = 0; k < Spectrum::kBins; ++k)
+        for (int k = 0; k < Fft1024::kBins; ++k)
         {
             EXPECT_GE(fft[k], 0.0f);
             if (fft[k] > fft[peak])
@@ -48,7 +48,7 @@ TEST(Spectrum, FullScaleSineAtBinCentreReadsTwo)
     }
 }
 
-TEST(Spectrum, ReadsTheFramesEndingAtThePosition)
+TEST(Fft1024, ReadsTheFramesEndingAtThePosition)
 {
     // Silence, then a sine from frame 44100 on: the window ending before the sine sees nothing,
     // one ending a full window later sees the sine at full level.
@@ -56,8 +56,8 @@ TEST(Spectrum, ReadsTheFramesEndingAtThePosition)
     const auto sine = SineStereo(3 * 44100.0 / 1024, 1.0, 0.5);
     s.insert(s.end(), sine.begin(), sine.end());
     const PcmTrack t = trackOf(s);
-    Spectrum sp;
-    float fft[Spectrum::kBins];
+    Fft1024 sp;
+    float fft[Fft1024::kBins];
     sp.Compute(t, 44100, fft);
     EXPECT_LT(SpectrumRange(fft, 2, 3), 1e-4f);
     sp.Compute(t, 44100 + 4096, fft);
@@ -67,7 +67,7 @@ TEST(Spectrum, ReadsTheFramesEndingAtThePosition)
     EXPECT_LT(fft[3], 1e-4f);
 }
 
-TEST(Spectrum, RangeIsSumOverDifference)
+TEST(Fft1024, RangeIsSumOverDifference)
 {
     float fft[1024] = {};
     fft[2] = 0.25f;

@@ -1,7 +1,7 @@
 #include "audio/Analysis.h"
 
 #include "audio/PcmTrack.h"
-#include "audio/Spectrum.h"
+#include "audio/Fft1024.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,8 +74,8 @@ BassSectionStats summarise(const SectionBounds& s, const std::vector<float>& lev
 std::vector<float> BassLevels(const PcmTrack& track)
 {
     std::vector<float> levels;
-    Spectrum spectrum;
-    float fft[Spectrum::kBins];
+    Fft1024 spectrum;
+    float fft[Fft1024::kBins];
     const double seconds = track.seconds();
     for (std::size_t i = 0;; ++i)
     {

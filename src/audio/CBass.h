@@ -6,7 +6,7 @@
 // device the position follows a monotonic wall clock from start. All clock readings go through
 // the clock seam (app/Clock.h).
 #include "audio/PcmTrack.h"
-#include "audio/Spectrum.h"
+#include "audio/Fft1024.h"
 
 #include <cstdint>
 #include <memory>
@@ -52,7 +52,7 @@ private:
 
     PcmTrack track;
     std::string openedFile;
-    Spectrum spectrum;
+    Fft1024 spectrum;
     std::unique_ptr<Device> device;
     double startSeconds = 0.0;
     bool silent = false;

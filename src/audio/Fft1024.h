@@ -16,16 +16,16 @@
 
 struct PcmTrack;
 
-class Spectrum
+class Fft1024
 {
 public:
     static constexpr int kSize = 1024;
     static constexpr int kBins = 512;
 
-    Spectrum();
-    ~Spectrum();
-    Spectrum(const Spectrum&) = delete;
-    Spectrum& operator=(const Spectrum&) = delete;
+    Fft1024();
+    ~Fft1024();
+    Fft1024(const Fft1024&) = delete;
+    Fft1024& operator=(const Fft1024&) = delete;
 
     // Fills out[0..511] from the kSize frames of track that end just before frame `end`
     // (frames before the start of the track count as silence; the track does not wrap).

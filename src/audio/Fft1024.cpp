@@ -1,4 +1,4 @@
-#include "audio/Spectrum.h"
+#include "audio/Fft1024.h"
 
 #include "audio/PcmTrack.h"
 
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 
-struct Spectrum::Impl
+struct Fft1024::Impl
 {
     float* in = nullptr;
     fftwf_complex* out = nullptr;
@@ -16,7 +16,7 @@ struct Spectrum::Impl
     std::vector<float> mono;
 };
 
-Spectrum::Spectrum() : impl(new Impl)
+Fft1024::Fft1024() : impl(new Impl)
 {
     impl->in = fftwf_alloc_real(kSize);
     impl->out = fftwf_alloc_complex(kSize / 2 + 1);
@@ -28,14 +28,14 @@ Spectrum::Spectrum() : impl(new Impl)
     impl->mono.resize(kSize);
 }
 
-Spectrum::~Spectrum()
+Fft1024::~Fft1024()
 {
     fftwf_destroy_plan(impl->plan);
     fftwf_free(impl->in);
     fftwf_free(impl->out);
 }
 
-void Spectrum::ComputeMono(const float* mono, float* out)
+void Fft1024::ComputeMono(const float* mono, float* out)
 {
     for (int i = 0; i < kSize; ++i)
         impl->in[i] = mono[i] * impl->window[i];
@@ -48,7 +48,7 @@ void Spectrum::ComputeMono(const float* mono, float* out)
     }
 }
 
-void Spectrum::Compute(const PcmTrack& track, std::size_t end, float* out)
+void Fft1024::Compute(const PcmTrack& track, std::size_t end, float* out)
 {
     const std::size_t frames = track.frames();
     if (end > frames)
