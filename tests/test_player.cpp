@@ -1,5 +1,6 @@
 // The program as a user runs it: options, data folder faults, a run that ends by itself, capture.
 #include "app/Capture.h"
+#include "support/RunProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -21,25 +22,14 @@ std::string env(const char* name)
     return v ? v : "";
 }
 
-struct Result
-{
-    int status = -1;
-    std::string output;
-};
+using Result = ProgramResult;
 
 // Runs the program with arguments (shell words), capturing standard output and error together.
 Result run(const std::string& args)
 {
-    const std::string out = "/tmp/vq_player_" + std::to_string(getpid()) + ".txt";
-    const std::string cmd = "'" + env("VQ_BINARY") + "' " + args + " > '" + out + "' 2>&1";
-    Result r;
-    const int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    std::ifstream f(out);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    r.output = ss.str();
-    std::remove(out.c_str());
+    const std::string log = "/tmp/vq_player_" + std::to_string(getpid()) + ".txt";
+    Result r = RunProgram(args, log);
+    std::remove(log.c_str());
     return r;
 }
 
@@ -64,13 +54,6 @@ bool haveDisplay()
     return !env("DISPLAY").empty();
 }
 
-std::string slurp(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
 } // namespace
 
 TEST(Player, HelpAndUnknownOption)
@@ -162,7 +145,7 @@ TEST(Player, CapturesWithTheSameSeedAreIdentical)
     ASSERT_EQ(run("--capture '" + b + "' --fps 5 --start 60 --frames 2 --seed 77").status, 0);
     for (const char* f : {"/frame_00000.png", "/frame_00001.png", "/audio.wav"})
     {
-        const std::string x = slurp(a + f), y = slurp(b + f);
+        const std::string x = ReadWholeFile(a + f), y = ReadWholeFile(b + f);
         EXPECT_FALSE(x.empty()) << f;
         EXPECT_TRUE(x == y) << f << " differs";
     }

@@ -5,6 +5,8 @@
 // character: he must be there, standing on the floor in the middle of the picture.
 #include "app/Capture.h"
 
+#include "support/RunProgram.h"
+
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -110,15 +112,9 @@ protected:
 
     int capture(const std::string& out, const std::string& args)
     {
-        const std::string log = out + "/log.txt";
-        const std::string cmd =
-            "'" + env("VQ_BINARY") + "' --capture '" + out + "' " + args + " > '" + log + "' 2>&1";
-        const int raw = std::system(cmd.c_str());
-        std::ifstream f(log);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        output = ss.str();
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        const ProgramResult r = RunProgram("--capture '" + out + "' " + args, out + "/log.txt");
+        output = r.output;
+        return r.status;
     }
 
     bool frame(const std::string& out, int index, std::vector<std::uint8_t>& rgb)

@@ -7,6 +7,8 @@
 #include "resource/CTexture.h"
 #include "scenes/CVortex.h"
 
+#include "support/RunProgram.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -92,15 +94,9 @@ protected:
     // Runs a capture; returns the exit status and keeps the program's output.
     int capture(const std::string& args)
     {
-        const std::string log = dir + "/log.txt";
-        const std::string cmd =
-            "'" + env("VQ_BINARY") + "' --capture '" + dir + "' " + args + " > '" + log + "' 2>&1";
-        const int raw = std::system(cmd.c_str());
-        std::ifstream f(log);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        output = ss.str();
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        const ProgramResult r = RunProgram("--capture '" + dir + "' " + args, dir + "/log.txt");
+        output = r.output;
+        return r.status;
     }
 
     bool frame(int index, std::vector<std::uint8_t>& rgb)
