@@ -1,8 +1,9 @@
 #pragma once
 // A hidden window's context and a small colour target for the HLF loaders' GL tests: the loaders
 // compile display lists, and the tests draw them here and look at the pixels.
-#include "app/GLWindow.h"
-#include "render/CPBuffer.h"
+#include "app/platform/GLWindow.h"
+#include "app/platform/Offscreen.h"
+#include "support/WindowAtExit.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -30,6 +31,8 @@ inline bool HaveContext(std::string& why)
             WindowOptions o;
             o.hidden = true;
             state = glWindow.Init(1024, 768, 32, o, reason) ? 1 : 2;
+            if (state == 1)
+                CloseWindowAtExit();
         }
     }
     why = reason;

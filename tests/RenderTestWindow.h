@@ -1,11 +1,13 @@
 #pragma once
 // The window, resources and bloom filter for the render tests, opened once per process in a
-// hidden window. Faults go to standard error (capture mode), never to a modal box that would
-// hold a test until its time-out. Without a display the GL tests are skipped.
-#include "app/Clock.h"
-#include "app/GLWindow.h"
+// hidden window that keeps its picture, as a capture does. Faults go to standard error (capture
+// mode), never to a modal box that would hold a test until its time-out. Without a display the GL
+// tests are skipped.
+#include "app/platform/Clock.h"
+#include "app/platform/GLWindow.h"
 #include "render/CBloom.h"
 #include "resource/CResource.h"
+#include "support/WindowAtExit.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -53,6 +55,7 @@ inline bool Open(Level level, std::string& why)
         vqclock::enterCapture(30.0, 0.0, true, 1);
         WindowOptions o;
         o.hidden = true;
+        o.ownPicture = true; // as when capturing: what was presented can still be read back
         const std::string dir = dataDir();
         if (!dir.empty() && chdir(dir.c_str()) != 0)
         {
@@ -68,6 +71,7 @@ inline bool Open(Level level, std::string& why)
             why = reason;
             return false;
         }
+        CloseWindowAtExit();
         reached = level == Level::Window ? 0 : 1;
     }
     if (static_cast<int>(level) > reached)

@@ -179,7 +179,7 @@ TEST(CBloom, ScreenVariantLeavesWindowUnitOneAndTheAdditiveProgram)
     Scene s;
     s.Square(0, 0, 10, 10);
     bloom.Bloom_screen(&s.src, 0.0f, 0.5f);
-    EXPECT_EQ(glWindow.CurrentContext(), glWindow.WindowContext());
+    EXPECT_TRUE(glWindow.IsCurrent());
     GLint unit = 0;
     glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
     EXPECT_EQ(unit, GL_TEXTURE1);
@@ -199,6 +199,6 @@ TEST(CBloom, BufferVariantLeavesTheDestinationCurrent)
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(static_cast<unsigned>(bound), s.dstTex);
-    EXPECT_NE(glWindow.CurrentContext(), glWindow.WindowContext());
+    EXPECT_TRUE(s.dst.IsCurrent());
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

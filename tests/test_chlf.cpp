@@ -1,6 +1,6 @@
 // CHLF: the parser's limits and the camera's playback (strict brackets, frozen state, the one
 // file it always reads).
-#include "app/CScene.h"
+#include "formats/CScene.h"
 #include "formats/HlfParse.h"
 
 #include <gtest/gtest.h>

@@ -132,12 +132,12 @@ TEST(Outro, ShowsTheClosingPictureUprightAndLeavesTheCornerBlack)
 {
     RENDER_NEED(rendertest::Level::Resources);
     std::vector<std::uint8_t> shown;
-    glWindow.frameGrabber = [&]() { glWindow.ReadPicture(shown); };
-    // Something else drew on the window before, with another clear colour.
+    // Something else drew on the window before, with another clear colour and in outlines.
     glWindow.SetCurrent();
     glClearColor(0.9f, 0.9f, 0.9f, 1);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     outro();
-    glWindow.frameGrabber = nullptr;
+    glWindow.ReadPicture(shown);
     ASSERT_EQ(shown.size(), 1024u * 768u * 3u);
     EXPECT_EQ(At(shown, 1024, 1023, 767).max(), 0);
     EXPECT_EQ(At(shown, 1024, 1023, 300).max(), 0) << "the last column keeps the clear colour";

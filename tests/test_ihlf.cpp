@@ -1,11 +1,12 @@
 // IHLF island files: the record layout, round trips, hostile sizes, and CIHLF_Object's lists
 // and messages (the GL part in a hidden window, under Xvfb).
-#include "app/Clock.h"
-#include "app/GLWindow.h"
-#include "app/Verbose.h"
+#include "app/platform/Clock.h"
+#include "app/platform/GLWindow.h"
+#include "app/platform/Verbose.h"
 #include "formats/CIHLF_Object.h"
 #include "formats/IHLF.h"
 #include "math/random.h"
+#include "support/WindowAtExit.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -149,7 +150,10 @@ bool openWindow(std::string& why)
             WindowOptions o;
             o.hidden = true;
             if (glWindow.Init(1024, 768, 32, o, reason))
+            {
+                CloseWindowAtExit();
                 state = 1;
+            }
         }
         if (state == 0)
             state = 2;

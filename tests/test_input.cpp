@@ -1,5 +1,5 @@
-#include "app/CInput.h"
-#include "app/Clock.h"
+#include "app/platform/CInput.h"
+#include "app/platform/Clock.h"
 
 #include <gtest/gtest.h>
 

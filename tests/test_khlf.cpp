@@ -1,6 +1,6 @@
 // KHLF: the parser against damaged files, and CKHLFModel's display lists drawn into a target.
 #include "HlfGlTarget.h"
-#include "app/Verbose.h"
+#include "app/platform/Verbose.h"
 #include "formats/CKHLFModel.h"
 #include "formats/HlfParse.h"
 

@@ -1,10 +1,11 @@
 // Metaballs: the marching-cubes tables, closed meshes, the field of a ball, VertexInterp, the
 // level test, the phase clock, stale cells, and one Render under Xvfb.
-#include "app/CInput.h"
-#include "app/Clock.h"
-#include "app/GLWindow.h"
+#include "app/platform/CInput.h"
+#include "app/platform/Clock.h"
+#include "app/platform/GLWindow.h"
 #include "procedural/CMetaBall.h"
 #include "procedural/MarchingCubesTables.h"
+#include "support/WindowAtExit.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -324,6 +325,7 @@ TEST(MetaBallGL, RenderDrawsEveryTriangleWithUnitNormals)
     o.hidden = true;
     std::string why;
     ASSERT_TRUE(glWindow.Init(1024, 768, 32, o, why)) << why;
+    CloseWindowAtExit();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-30, 30, -30, 30, -30, 30);

@@ -1,5 +1,5 @@
-// Off-screen targets on the real GL: their own contexts, their projections, and a picture that
-// reaches other contexts through BindObj.
+// Off-screen targets on the real GL: framebuffers of the one context, their projections, and a
+// picture that reaches other targets and the window through BindObj.
 #include "RenderTestWindow.h"
 #include "render/CPBuffer.h"
 
@@ -65,14 +65,15 @@ struct Targets
 };
 } // namespace
 
-TEST(CPBuffer, InitLeavesTheNewTargetCurrentWithItsOwnContext)
+TEST(CPBuffer, InitLeavesTheNewTargetCurrent)
 {
     RENDER_NEED(rendertest::Level::Window);
     glWindow.SetCurrent();
     CPBuffer t;
     t.Init(1024, 1024);
     EXPECT_TRUE(t.Valid());
-    EXPECT_NE(glWindow.CurrentContext(), glWindow.WindowContext());
+    EXPECT_TRUE(t.IsCurrent());
+    EXPECT_FALSE(glWindow.IsCurrent());
     GLint fbo = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &fbo);
     EXPECT_NE(fbo, 0) << "drawing goes to the target's own framebuffer";
@@ -112,7 +113,7 @@ TEST(CPBuffer, SetProjectionClearsToWhiteWithDepth)
     EXPECT_EQ(depthBits, 24);
 }
 
-TEST(CPBuffer, APictureReachesAnotherContextThroughBindObj)
+TEST(CPBuffer, APictureReachesAnotherTargetThroughBindObj)
 {
     RENDER_NEED(rendertest::Level::Window);
     Targets t;

@@ -1,4 +1,4 @@
-#include "app/CDemoHandler.h"
+#include "app/platform/CDemoHandler.h"
 
 #include <gtest/gtest.h>
 

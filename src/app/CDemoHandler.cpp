@@ -1,6 +1,8 @@
-#include "app/CDemoHandler.h"
+#include "app/platform/CDemoHandler.h"
 
 #include "app/Font.h"
+#include "app/LoadingBar.h"
+#include "app/platform/GLWindow.h"
 #include "audio/CBass.h"
 #include "scenes/CCamRecord.h"
 #include "scenes/CDance.h"
@@ -25,8 +27,12 @@ CDemoHandler::Slot CDemoHandler::TimelineSlot(float t)
 CDemoHandler::CDemoHandler()
 {
     // Each scene is set up before the next is created; all loading ends before the music starts.
+    // The sea's generation is the long step, and the only one shown on the bar.
+    LoadingBar bar;
     camRecord = new CCamRecord;
+    camRecord->loadingStep = [&bar](int step) { bar.Show(step); };
     camRecord->Setup();
+    camRecord->loadingStep = nullptr;
     vortex = new CVortex;
     vortex->Setup();
     dance = new CDance;
@@ -51,7 +57,8 @@ bool CDemoHandler::Run()
     case Slot::Vortex: vortex->Render(); break;
     case Slot::Dance: dance->Render(); break;
     case Slot::Outro: outro(); break;
-    case Slot::Nothing: break;
+    case Slot::Nothing: return false; // exactly on a boundary: nothing to present
     }
+    glWindow.FrameDone();
     return false;
 }

@@ -1,6 +1,7 @@
 #include "app/Font.h"
 
-#include "app/GLWindow.h"
+#include "app/platform/GLWindow.h"
+#include "app/platform/PassState.h"
 #include "resource/CResource.h"
 
 #include <GL/glew.h>
@@ -135,17 +136,11 @@ void glPrint(const char* fmt, ...)
 
 void outro()
 {
-    glWindow.SetCurrent();
-    glWindow.InitOrtho();
-    glClearColor(0, 0, 0, 0); // the window's clear colour: the uncovered edge stays black
+    // The window's clear colour: the uncovered edge stays black.
+    glWindow.BeginOrtho(PassState());
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    glActiveTexture(GL_TEXTURE0);
-    glColor3f(1, 1, 1);
     res.endTex.Bind();
-    glEnable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
-    CResource::UseProgram(0);
     // The quad stops one pixel short of the window: the last column and row keep the clear colour.
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
@@ -157,5 +152,4 @@ void outro()
     glTexCoord2f(0, 1);
     glVertex2f(0, 767);
     glEnd();
-    glWindow.FrameDone();
 }

@@ -8,5 +8,5 @@ void BuildFont();
 void KillFont();
 // Formats like printf into a bounded buffer and draws at the current raster position.
 void glPrint(const char* fmt, ...);
-// One frame of the closing picture, presented.
+// One frame of the closing picture, drawn on the window.
 void outro();

@@ -1,14 +1,14 @@
 #include "app/Player.h"
 
 #include "app/AssetCheck.h"
-#include "app/CDemoHandler.h"
+#include "app/platform/CDemoHandler.h"
 #include "app/Capture.h"
-#include "app/Clock.h"
+#include "app/platform/Clock.h"
 #include "app/DataFiles.h"
 #include "app/Font.h"
-#include "app/GLWindow.h"
+#include "app/platform/GLWindow.h"
 #include "app/Options.h"
-#include "app/Verbose.h"
+#include "app/platform/Verbose.h"
 #include "audio/Analysis.h"
 #include "audio/CBass.h"
 #include "math/random.h"
@@ -93,15 +93,7 @@ int captureLoop(CDemoHandler& demo, const Options& o, const std::string& outDir)
     };
     std::map<CDemoHandler::Slot, SceneStats> stats;
     std::vector<CDemoHandler::Slot> order;
-    std::vector<std::uint8_t> picture, last;
-    std::int64_t grabMicros = 0;
-    bool presented = false;
-    glWindow.frameGrabber = [&]() {
-        const std::int64_t t0 = vqclock::monotonicMicros();
-        glWindow.ReadPicture(picture);
-        presented = true;
-        grabMicros += vqclock::monotonicMicros() - t0;
-    };
+    std::vector<std::uint8_t> last;
 
     long frame = 0;
     bool quit = false;
@@ -118,21 +110,21 @@ int captureLoop(CDemoHandler& demo, const Options& o, const std::string& outDir)
         }
         if (quit)
             break;
-        presented = false;
-        grabMicros = 0;
         const std::int64_t t0 = vqclock::monotonicMicros();
         const bool over = demo.Run();
-        const double micros = static_cast<double>(vqclock::monotonicMicros() - t0 - grabMicros);
+        const double micros = static_cast<double>(vqclock::monotonicMicros() - t0);
         if (over)
             break;
-        if (presented)
+        if (demo.Presented())
         {
+            // The window keeps a picture of its own while capturing, so it can be read after it
+            // was presented.
+            glWindow.ReadPicture(last);
             SceneStats& s = stats[demo.LastSlot()];
             if (s.frames == 0)
                 order.push_back(demo.LastSlot());
             ++s.frames;
             s.micros += micros;
-            last = picture;
         }
         // A frame exactly on a boundary presents nothing; the video repeats the previous picture
         // so that frame numbers stay in step with music time.
@@ -146,7 +138,6 @@ int captureLoop(CDemoHandler& demo, const Options& o, const std::string& outDir)
             return 1;
         }
     }
-    glWindow.frameGrabber = nullptr;
 
     const std::size_t first = static_cast<std::size_t>(std::llround(o.start * PcmTrack::kRate));
     const std::size_t count = static_cast<std::size_t>(std::llround(frame * PcmTrack::kRate / o.fps));
@@ -235,6 +226,7 @@ int VQ_Main(int argc, char** argv)
     // 2. Window, context and the window's resources.
     WindowOptions wo;
     wo.windowed = o.windowed || !outDir.empty();
+    wo.ownPicture = !outDir.empty();
     if (!res.Init(wo, error))
     {
         std::fprintf(stderr, "vqdemo: %s\n", error.c_str());

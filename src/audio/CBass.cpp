@@ -1,6 +1,6 @@
 #include "audio/CBass.h"
 
-#include "app/Clock.h"
+#include "app/platform/Clock.h"
 
 #include <SDL.h>
 #include <sys/stat.h>

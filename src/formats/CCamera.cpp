@@ -1,6 +1,6 @@
-#include "app/CScene.h"
+#include "formats/CScene.h"
 
-#include "app/Verbose.h"
+#include "app/platform/Verbose.h"
 #include "audio/CBass.h"
 #include "formats/HlfParse.h"
 

@@ -1,6 +1,6 @@
 #include "formats/CIHLF_Object.h"
 
-#include "app/Verbose.h"
+#include "app/platform/Verbose.h"
 #include "formats/IHLF.h"
 #include "math/random.h"
 #include "procedural/CTreeMesh.h"

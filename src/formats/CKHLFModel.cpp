@@ -1,6 +1,6 @@
 #include "formats/CKHLFModel.h"
 
-#include "app/Verbose.h"
+#include "app/platform/Verbose.h"
 #include "formats/HlfParse.h"
 
 #include <GL/glew.h>

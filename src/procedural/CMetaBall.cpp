@@ -1,7 +1,7 @@
 #include "procedural/CMetaBall.h"
 
-#include "app/CInput.h"
-#include "app/Clock.h"
+#include "app/platform/CInput.h"
+#include "app/platform/Clock.h"
 #include "procedural/MarchingCubesTables.h"
 
 #include <GL/glew.h>

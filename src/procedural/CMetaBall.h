@@ -8,7 +8,7 @@
 // Building the field and polygonising are GL-free (BuildField, Polygonise); only Draw talks to
 // GL. The triangle cache (about 27 MB) is allocated once; a frame touches only the records of
 // cells the surface passes through.
-#include "app/CDemoHandler.h"
+#include "app/platform/CDemoHandler.h"
 
 #include <cstdint>
 #include <memory>

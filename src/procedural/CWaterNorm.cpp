@@ -1,7 +1,6 @@
 #include "procedural/CWaterNorm.h"
 
-#include "app/Clock.h"
-#include "app/GLWindow.h"
+#include "app/platform/Clock.h"
 #include "math/random.h"
 #include "procedural/SeaFilter.h"
 #include "render/CPBuffer.h"
@@ -229,24 +228,6 @@ void CWaterNorm::Generate(const std::function<void(int)>& progress, int threads)
     EncodeNormals(threads);
 }
 
-void CWaterNorm::DrawProgress(int n)
-{
-    const float w = static_cast<float>(ProgressBarEnd(n));
-    glBegin(GL_QUADS);
-    glVertex2f(40, 374);
-    glVertex2f(w, 374);
-    glVertex2f(w, 394);
-    glVertex2f(40, 394);
-    glEnd();
-    glBegin(GL_LINE_LOOP);
-    glVertex2f(38, 373);
-    glVertex2f(982, 373);
-    glVertex2f(982, 396);
-    glVertex2f(38, 396);
-    glEnd();
-    glWindow.FrameDone();
-}
-
 void CWaterNorm::CompileList()
 {
     displist = glGenLists(1);
@@ -271,25 +252,14 @@ void CWaterNorm::CompileList()
     glEndList();
 }
 
-void CWaterNorm::MakeNormalMap(unsigned tex0, unsigned tex1, unsigned tex2, unsigned tex3, CPBuffer* target)
+void CWaterNorm::MakeNormalMap(unsigned tex0, unsigned tex1, unsigned tex2, unsigned tex3, CPBuffer* target,
+                               const std::function<void(int)>& progress)
 {
     vq_srand(static_cast<unsigned>(vqclock::calendarTime()));
-
-    glWindow.SetCurrent();
-    glWindow.InitOrtho();
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_TEXTURE_CUBE_MAP);
-    glUseProgram(0);
-    glColor3f(1, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-
     MakeNoise();
-    FilterOctaves([this](int n) { DrawProgress(n); });
+    FilterOctaves(progress);
     Combine();
 
-    // Everything from here on lives in the target's context, where the sea is drawn.
     if (target)
         target->SetCurrent();
     BuildTriangles();

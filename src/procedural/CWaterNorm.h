@@ -7,10 +7,10 @@
 // The arrays are fixed members (about 185 MB): always create the object on the heap. Only the
 // display list and the caller's textures are used after MakeNormalMap; the rest is scratch.
 //
-// MakeNormalMap draws 16 progress frames on the window while it filters, then fills the textures
-// and compiles the list in the target's context, where the sea must later be drawn. The steps
-// before the upload are GL-free members that tests and benchmarks call directly.
-#include "app/CDemoHandler.h"
+// MakeNormalMap reports 16 progress steps while it filters (the caller shows them on the loading
+// bar), then fills the textures and compiles the list. The steps before the upload are GL-free
+// members that tests and benchmarks call directly.
+#include "app/platform/CDemoHandler.h"
 #include "math/svect3f.h"
 
 #include <cstdint>
@@ -36,9 +36,12 @@ public:
     CWaterNorm(const CWaterNorm&) = delete;
     CWaterNorm& operator=(const CWaterNorm&) = delete;
 
-    // tex0..tex3: texture names generated (filters set) in target's context. Seeds the generator
-    // from the piece's calendar clock, so every run differs (and a seeded capture repeats).
-    void MakeNormalMap(unsigned tex0, unsigned tex1, unsigned tex2, unsigned tex3, CPBuffer* target);
+    // tex0..tex3: texture names generated with their filters set. progress(n) is called for
+    // n = 0..15 in order as the filters finish (may be empty). Seeds the generator from the
+    // piece's calendar clock, so every run differs (and a seeded capture repeats). Leaves target
+    // current and texture unit 0 active.
+    void MakeNormalMap(unsigned tex0, unsigned tex1, unsigned tex2, unsigned tex3, CPBuffer* target,
+                       const std::function<void(int)>& progress = nullptr);
     void Render();
 
     // (b - a) * (rand / 32767) + a in single precision, from the piece's generator.
@@ -64,9 +67,6 @@ public:
     // All of the above after the seed: noise, filters, combination, triangles, encoding.
     void Generate(const std::function<void(int)>& progress = nullptr, int threads = 2);
 
-    // Window position of progress frame n (0..15): the bar's right end.
-    static int ProgressBarEnd(int n) { return 40 + 59 * n; }
-
     static constexpr int kRadius[kOctaves] = {1, 2, 7, 10};
     static constexpr int kBlock[kOctaves] = {2, 4, 8, 16};
 
@@ -76,6 +76,5 @@ public:
     alignas(16) tri tris[kLayers][kCells][kCells][2]; // 144 bytes a cell: written in 16-byte blocks
 
 private:
-    void DrawProgress(int n);
     void CompileList();
 };

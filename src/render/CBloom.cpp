@@ -1,5 +1,6 @@
 #include "render/CBloom.h"
 
+#include "app/platform/GLWindow.h"
 #include "audio/CBass.h"
 #include "resource/CResource.h"
 
@@ -62,26 +63,57 @@ void clear(float size = kFull)
     glLoadIdentity();
 }
 
-// Binds an input for a pass from region to size: a pass that neither shrinks nor stretches reads
-// texel centres, where nearest sampling gives the linear filter's picture for less work.
-void bindInput(CPBuffer& input, float region, float size)
+// Binds an input for a pass from region to size, over the texture name the pass reads it
+// through: a pass that neither shrinks nor stretches reads texel centres, where nearest sampling
+// gives the linear filter's picture for less work.
+void bindInput(unsigned name, CPBuffer& input, float region, float size)
 {
+    glBindTexture(GL_TEXTURE_2D, name);
     if (region == size)
         input.BindObjNearest();
     else
         input.BindObj();
 }
 
-// Reads `input`'s top-left region into the top-left size x size square of the current target.
-void pass(CPBuffer& input, float region, float size)
+// The state of every pass: fixed-function texturing on unit 0 where no program draws, black
+// clear colour, no depth test.
+PassState passState(unsigned program)
 {
+    PassState s;
+    s.program = program;
+    s.texture2D = program == 0;
+    return s;
+}
+
+// Reads `input`'s top-left region into the top-left size x size square of `target`.
+void pass(CPBuffer& target, const char* label, unsigned program, unsigned name, CPBuffer& input, float region,
+          float size)
+{
+    target.BeginOrtho(label, passState(program));
     clear(size);
-    bindInput(input, region, size);
+    bindInput(name, input, region, size);
     quad(region, size);
     input.ReleaseObj();
 }
 
-// Makes a texture name on the active unit of the current context, bound for good, linear filters.
+// Two inputs added by an additive program on units 0 and 1, over the whole target.
+void addPass(CPBuffer& target, const char* label, unsigned program, unsigned name0, CPBuffer& input0,
+             unsigned name1, CPBuffer& input1)
+{
+    target.BeginOrtho(label, passState(program));
+    clear();
+    glActiveTexture(GL_TEXTURE0);
+    bindInput(name0, input0, kFull, kFull);
+    glActiveTexture(GL_TEXTURE1);
+    bindInput(name1, input1, kFull, kFull);
+    quad(kFull, 1024, 2);
+    glActiveTexture(GL_TEXTURE0);
+    input0.ReleaseObj();
+    glActiveTexture(GL_TEXTURE1);
+    input1.ReleaseObj();
+}
+
+// Makes a texture name with linear filters, for a pass to read an input through.
 void makeInputName(unsigned& name)
 {
     GLuint id = 0;
@@ -90,6 +122,7 @@ void makeInputName(unsigned& name)
     glBindTexture(GL_TEXTURE_2D, id);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, 0);
 }
 } // namespace
 
@@ -114,114 +147,65 @@ void CBloom::BlurOffsets(float out[2 * kTaps])
 
 void CBloom::Setup()
 {
-    // Bright-pass target.
-    pbuff2.Init(1024, 1024);
-    pbuff2.SetOrtho();
-    glEnable(GL_TEXTURE_2D);
+    for (CPBuffer* target : {&pbuff2, &pbuff3, &pbuff4, &pbuff5, &pbuff6})
+        target->Init(1024, 1024);
+    for (unsigned* name : {&tex2, &tex3, &tex4, &tex5a, &tex5b, &tex6a, &tex6b})
+        makeInputName(*name);
+
     res.brightpassProg = res.CreateShader("VQ_SHADER_Brightpass.vert", "VQ_SHADER_Brightpass.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.brightpassProg, "fullscreen"), 0);
     brightpassLoc = CResource::UniformLocation(res.brightpassProg, "brightpass");
     CResource::SetUniform1f(brightpassLoc, 1.0f);
-    pbuff2.SetCurrent("init_pbuff2");
-    glActiveTexture(GL_TEXTURE0);
-    makeInputName(tex2);
 
-    pbuff3.Init(1024, 1024);
-    pbuff3.SetOrtho();
-    glEnable(GL_TEXTURE_2D);
-    pbuff3.SetCurrent("init_pbuff3");
-    glActiveTexture(GL_TEXTURE0);
-    makeInputName(tex3);
-
-    // Blur target: its program stays in use for good.
-    pbuff4.Init(1024, 1024);
-    pbuff4.SetOrtho();
     res.blurProg = res.CreateShader("VQ_SHADER_Blur.vert", "VQ_SHADER_Blur.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.blurProg, "fullscreen"), 0);
     scoordLoc = CResource::UniformLocation(res.blurProg, "scoord[0]");
     float offsets[2 * kTaps];
     BlurOffsets(offsets);
     CResource::SetUniform2fv(scoordLoc, kTaps, offsets);
-    pbuff4.SetCurrent("init_pbuff4");
-    glActiveTexture(GL_TEXTURE0);
-    makeInputName(tex4);
 
     // Sum of the two glow levels.
-    pbuff5.Init(1024, 1024);
-    pbuff5.SetOrtho();
     res.additiveProg5 = res.CreateShader("VQ_SHADER_Additiv.vert", "VQ_SHADER_Additiv.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.additiveProg5, "texture1"), 0);
     CResource::SetUniform1i(CResource::UniformLocation(res.additiveProg5, "texture2"), 1);
     CResource::SetUniform1f(CResource::UniformLocation(res.additiveProg5, "mult"), 1.0f);
-    pbuff5.SetCurrent("init_pbuff5");
-    glActiveTexture(GL_TEXTURE0);
-    makeInputName(tex5a);
-    glActiveTexture(GL_TEXTURE1);
-    makeInputName(tex5b);
 
-    // The 128-level glow at full size; in the buffer variant also the final composite.
-    pbuff6.Init(1024, 1024);
-    pbuff6.SetOrtho();
-    glEnable(GL_TEXTURE_2D);
+    // The buffer variant's final composite.
     res.additiveProg6 = res.CreateShader("VQ_SHADER_Additiv.vert", "VQ_SHADER_Additiv.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.additiveProg6, "texture1"), 0);
     CResource::SetUniform1i(CResource::UniformLocation(res.additiveProg6, "texture2"), 1);
     multLoc = CResource::UniformLocation(res.additiveProg6, "mult");
     CResource::SetUniform1f(multLoc, 1.0f);
-    pbuff6.SetCurrent("init_pbuff6");
-    glActiveTexture(GL_TEXTURE0);
-    makeInputName(tex6a);
-    glActiveTexture(GL_TEXTURE1);
-    makeInputName(tex6b);
+    CResource::UseProgram(0);
 }
 
 void CBloom::Chain(CPBuffer* src, bool toScreen, float level)
 {
     // 1: bright parts of the picture.
-    pbuff2.SetCurrent("bloom_pbuff2");
-    CResource::UseProgram(res.brightpassProg);
     if (toScreen)
+    {
+        CResource::UseProgram(res.brightpassProg);
         CResource::SetUniform1f(brightpassLoc, level);
-    pass(*src, kFull, 1024);
+    }
+    pass(pbuff2, "bloom_pbuff2", res.brightpassProg, tex2, *src, kFull, 1024);
 
     // 2-5: halve four times by bilinear resampling, 1024 -> 64.
-    pbuff3.SetCurrent(toScreen ? "bloom_pbuff23_512" : "bloom_pbuff3");
-    pass(pbuff2, kFull, 512);
-    pbuff2.SetCurrent("bloom_pbuff32_256");
-    CResource::UseProgram(0);
-    pass(pbuff3, 512, 256);
-    pbuff3.SetCurrent("bloom_pbuff23_128");
-    pass(pbuff2, 256, 128);
-    pbuff2.SetCurrent("bloom_pbuff32_64");
-    pass(pbuff3, 128, 64);
+    pass(pbuff3, toScreen ? "bloom_pbuff23_512" : "bloom_pbuff3", 0, tex3, pbuff2, kFull, 512);
+    pass(pbuff2, "bloom_pbuff32_256", 0, tex2, pbuff3, 512, 256);
+    pass(pbuff3, "bloom_pbuff23_128", 0, tex3, pbuff2, 256, 128);
+    pass(pbuff2, "bloom_pbuff32_64", 0, tex2, pbuff3, 128, 64);
 
     // 6-7: blur the 128 image, stretch it to full size.
-    pbuff4.SetCurrent("bloom_pbuff34");
-    pass(pbuff3, 128, 128);
-    pbuff6.SetCurrent("bloom_pbuff46");
-    CResource::UseProgram(0);
-    glActiveTexture(GL_TEXTURE0);
-    pass(pbuff4, 128, 1024);
+    pass(pbuff4, "bloom_pbuff34", res.blurProg, tex4, pbuff3, 128, 128);
+    pass(pbuff6, "bloom_pbuff46", 0, tex6a, pbuff4, 128, 1024);
 
     // 8-9: blur the 64 image, stretch it to full size.
-    pbuff4.SetCurrent("bloom_pbuff24");
-    pass(pbuff2, 64, 64);
-    pbuff3.SetCurrent("bloom_pbuff43");
-    pass(pbuff4, 64, 1024);
+    pass(pbuff4, "bloom_pbuff24", res.blurProg, tex4, pbuff2, 64, 64);
+    pass(pbuff3, "bloom_pbuff43", 0, tex3, pbuff4, 64, 1024);
 
     // 10: both glow levels added.
-    pbuff5.SetCurrent(toScreen ? "bloom_add36_pbuff5" : "bloom_pbuff365");
-    CResource::UseProgram(res.additiveProg5);
-    clear();
-    glActiveTexture(GL_TEXTURE0);
-    pbuff3.BindObjNearest();
-    glActiveTexture(GL_TEXTURE1);
-    pbuff6.BindObjNearest();
-    quad(kFull, 1024, 2);
-    glActiveTexture(GL_TEXTURE0);
-    pbuff3.ReleaseObj();
-    glActiveTexture(GL_TEXTURE1);
-    pbuff6.ReleaseObj();
+    addPass(pbuff5, toScreen ? "bloom_add36_pbuff5" : "bloom_pbuff365", res.additiveProg5, tex5a, pbuff3, tex5b,
+            pbuff6);
 }
 
 void CBloom::Bloom_pBuff(CPBuffer* src, CPBuffer* dst, unsigned dsttex, float strength)
@@ -231,25 +215,12 @@ void CBloom::Bloom_pBuff(CPBuffer* src, CPBuffer* dst, unsigned dsttex, float st
     Chain(src, false, 0.0f);
 
     // 11: picture plus glow weighted by the music.
-    pbuff6.SetCurrent("bloom_pbuff056");
     CResource::UseProgram(res.additiveProg6);
     CResource::SetUniform1f(multLoc, bass.range(2, 3) * strength);
-    clear();
-    glActiveTexture(GL_TEXTURE0);
-    src->BindObjNearest();
-    glActiveTexture(GL_TEXTURE1);
-    pbuff5.BindObjNearest();
-    quad(kFull, 1024, 2);
-    glActiveTexture(GL_TEXTURE0);
-    src->ReleaseObj();
-    glActiveTexture(GL_TEXTURE1);
-    pbuff5.ReleaseObj();
+    addPass(pbuff6, "bloom_pbuff056", res.additiveProg6, tex6a, *src, tex6b, pbuff5);
 
-    // 12: copied into the caller's target, with whatever program the caller keeps there.
-    dst->SetCurrent("bloom_result_setcurrent");
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, dsttex);
-    pass(pbuff6, kFull, 1024);
+    // 12: copied into the caller's target.
+    pass(*dst, "bloom_result_setcurrent", 0, dsttex, pbuff6, kFull, 1024);
 }
 
 void CBloom::Bloom_screen(CPBuffer* src, float, float level)
@@ -260,8 +231,8 @@ void CBloom::Bloom_screen(CPBuffer* src, float, float level)
 
     // 11: on the window, picture plus glow weighted by the music. The square picture is fitted
     // to the 4:3 window.
-    glWindow.SetCurrent();
-    CResource::UseProgram(res.additiveProg);
+    PassState state = passState(res.additiveProg);
+    glWindow.BeginOrtho(state);
     CResource::SetUniform1f(res.additiveMultLoc, bass.range(2, 3));
     clear();
     glActiveTexture(GL_TEXTURE0);

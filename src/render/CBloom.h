@@ -3,9 +3,9 @@
 // a chain of bright-pass, shrink, blur, stretch and add passes; the glow's weight in the last
 // addition is the bass level range(2, 3).
 //
-// Each program lives in the one target context it is used in, and each context keeps the texture
-// names its inputs are bound over; smaller images sit in the top-left corner of a full-size
-// target whose rest is cleared to black.
+// Every pass runs in the window's one context with its own PassState (program, fixed-function
+// texturing), binds the texture name it reads its input over, and keeps smaller images in the
+// top-left corner of a full-size target whose rest is cleared to black.
 #include "render/CPBuffer.h"
 
 class CBloom
@@ -16,11 +16,11 @@ public:
 
     ~CBloom();
     void Setup();
-    // Picture plus glow (level x strength) into dst, whose context is current afterwards.
+    // Picture plus glow (level x strength) into dst, which is current afterwards.
     void Bloom_pBuff(CPBuffer* src, CPBuffer* dst, unsigned dsttex, float strength);
-    // Picture plus glow over the whole window; `level` is the bright-pass level. The second
-    // argument has never had an effect. Leaves the window current, unit 1 active, additiveProg
-    // in use.
+    // Picture plus glow over the whole window; `level` is the bright-pass level. The unnamed
+    // argument is kept because every caller passes one; it has never had an effect. Leaves the
+    // window current, unit 1 active, additiveProg in use.
     void Bloom_screen(CPBuffer* src, float, float level);
 
     // The blur's 7 x 7 offsets: entry 7 i + j is ((i - 3) x kStep, (j - 3) x kStep), as x, y pairs.

@@ -1,39 +1,33 @@
 #pragma once
-// CPBuffer: one 1024 x 1024 off-screen target with its own OpenGL context (sharing objects with
-// the window's), drawing into its own framebuffer object: RGBA8 colour texture, 24-bit depth.
-// "Binding its image" binds that colour texture on the active unit of the calling context.
+// CPBuffer: one off-screen target of the piece, 1024 x 1024 everywhere: a framebuffer object in
+// the window's one OpenGL context, with an RGBA8 colour texture (linear filters, repeating) and a
+// 24-bit depth buffer. Making it current binds its framebuffer and viewport; binding its image
+// binds its colour texture on the active unit.
 //
-// Each context keeps its own state (program in use, enabled textures, viewport, lights), which
-// the bloom filter and the scenes rely on. A target's drawing is fenced when another context
-// becomes current, and BindObj waits for that fence, so no context ever reads a stale picture.
-//
-// Faults are shown with the texts the piece has always shown, titled "ERROR"; a fault that would
-// repeat every frame is shown once and then only counted.
-#include "app/GLWindow.h"
-
-#include <string>
-
-// Checks that this platform offers what the targets need (framebuffer objects, sync objects).
-// They return false and say so once when it does not.
-bool InitPixelFormat();
-bool InitPBuffer();
-bool InitRenderTexture();
-
-// Makes, in the current context, an RGBA8 colour texture (linear filters), a 24-bit depth
-// renderbuffer and a framebuffer object holding both, left bound. False (with all three deleted)
-// when the framebuffer is not complete.
-bool CreateColorDepthFramebuffer(int w, int h, unsigned& fbo, unsigned& color, unsigned& depth);
+// A target keeps no drawing state of its own: each pass applies its PassState after SetCurrent.
+// Faults are shown through PBufferFault (once per text).
+#include "app/platform/Offscreen.h"
+#include "app/platform/PassState.h"
 
 class CPBuffer
 {
 public:
+    // Makes the target; on success drawing goes to it afterwards.
     void Init(int w, int h);
     void SetCurrent(const char* label);
     void SetCurrent();
+    // SetCurrent, then a 45-degree perspective (near 1, far 3000), identity modelview, smooth
+    // shading, depth test on, white clear colour.
     void SetProjection();
+    // SetCurrent, then one unit per pixel, origin top-left, y down; identity modelview; no depth test.
     void SetOrtho();
-    // Binds the image on the active unit of the current context, sampled with linear filtering;
-    // ReleaseObj binds back what was bound there before.
+    // How every pass into a target begins: SetCurrent(label), the whole pass state, then the
+    // matrices of SetOrtho or SetProjection (without their depth and clear colour, which the
+    // state gives).
+    void BeginOrtho(const char* label, const PassState& state);
+    void BeginPerspective(const char* label, const PassState& state);
+    // Binds the image on the active unit, sampled with linear filtering; ReleaseObj binds back
+    // what was bound there before.
     void BindObj();
     // The same with nearest filtering, for a pass that reads the image texel for texel (a 1:1
     // copy): the same picture as linear filtering at texel centres, at less cost on a software
@@ -42,26 +36,19 @@ public:
     void ReleaseObj();
     void Remove();
 
-    bool Valid() const { return context != nullptr && fbo != 0; }
+    bool Valid() const { return fbo != 0; }
+    // True while drawing goes to this target.
+    bool IsCurrent() const;
     unsigned ColorTexture() const { return colorTex; }
-
-    // Called before any context switch: fences and flushes the target that is current, so its
-    // picture is complete when another context reads it.
-    static void LeaveCurrent();
 
     int width = 0, height = 0;
 
 private:
-    bool MakeCurrent();
     void Bind(bool nearestWanted);
+    void LoadPerspective();
+    void LoadOrtho();
 
-    VQGLContext context = nullptr;
     unsigned fbo = 0, colorTex = 0, depthRb = 0;
-    void* fence = nullptr; // GLsync of the latest drawing, set when we leave the context
     int savedBinding = 0;  // texture bound on the caller's unit before BindObj
     bool nearest = false;  // the image's filters are GL_NEAREST (else GL_LINEAR)
 };
-
-// Shows a pixel-buffer fault ("ERROR" box or standard error). Repeats of the same text are only
-// counted; the count is printed at exit.
-void PBufferFault(const std::string& text);

@@ -1,6 +1,6 @@
 #include "resource/CResource.h"
 
-#include "render/CPBuffer.h"
+#include "app/platform/Offscreen.h"
 
 #include <GL/glew.h>
 
@@ -138,9 +138,8 @@ bool CResource::Init(const WindowOptions& options, std::string& error)
         std::fprintf(stderr,
                      "shaders: this OpenGL has no ARB shader objects; the piece runs without its shader "
                      "effects\n");
+    // Off-screen targets are framebuffer objects of this context: nothing to fetch, only to check.
     InitPixelFormat();
-    InitPBuffer();
-    InitRenderTexture();
     glWindow.SetCurrent();
     glWindow.InitOrtho();
     glEnable(GL_TEXTURE_2D);

@@ -2,7 +2,7 @@
 // The shared pool of textures, programs and uniform locations (the global `res`). Init opens the
 // window and builds what belongs to the window's context; the bloom filter and the scenes fill
 // the rest during their Setup, each in the context it draws in.
-#include "app/GLWindow.h"
+#include "app/platform/GLWindow.h"
 #include "resource/CTexture.h"
 
 #include <string>

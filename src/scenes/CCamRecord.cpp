@@ -1,7 +1,7 @@
 #include "scenes/CCamRecord.h"
 
-#include "app/Clock.h"
-#include "app/GLWindow.h"
+#include "app/platform/Clock.h"
+#include "app/platform/GLWindow.h"
 #include "audio/CBass.h"
 #include "render/CBloom.h"
 #include "resource/CResource.h"
@@ -16,6 +16,27 @@ namespace
 // Light 0 as a direction (w = 0). The terrain and sea shaders read it as the way the sunlight
 // travels; the castle's normals are made for the fixed-function reading of the same vector.
 const GLfloat kLightPosition[4] = {0.33f, -0.33f, 0.33f, 0.0f};
+const GLfloat kWhite[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+
+// The island in its target: lit by light 0, textured, depth-tested, on white.
+PassState scenePass()
+{
+    PassState s;
+    s.depthTest = true;
+    s.lighting = true;
+    s.lights = 1;
+    s.clearColour[0] = s.clearColour[1] = s.clearColour[2] = s.clearColour[3] = 1.0f;
+    return s;
+}
+
+// White sunlight, placed under the current modelview matrix.
+void placeLight()
+{
+    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, kWhite);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, kWhite);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, kWhite);
+}
 
 void loadTexture(CTexture& tex, const char* file, bool jpeg, GLenum minFilter, GLenum magFilter)
 {
@@ -67,69 +88,52 @@ void CDemoHandler::CCamRecord::cubetex(int target, const char* file)
 
 void CDemoHandler::CCamRecord::Setup()
 {
-    // 1. The scene's target, with its perspective; its context stays current.
     sceneBuf.Init(1024, 1024);
-    sceneBuf.SetProjection();
+    LoadTextures();
+    CreatePrograms();
+    MakeSea();
+    LoadSky();
+    island.Load("oy_notfinal2.ihlf");
+    castle.Load("slott_final4.khlf");
 
-    // 2. Light 0.
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 0.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, white);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+    // The bloom's destination, with the texture name the bloom binds its picture over.
+    bloomBuf.Init(1024, 1024);
+    glGenTextures(1, &bloomTex);
+    glBindTexture(GL_TEXTURE_2D, bloomTex);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 
-    // 3. Textures; units 2 and 3 keep gravel and the material map for the whole run.
-    glEnable(GL_TEXTURE_2D);
+    lastTime = static_cast<int>(timeGetTime());
+    camera.LoadPath("vqpath001.chlf"); // the player always reads "vq_accumcam.chlf"
+    firstFrame = true;
+}
+
+void CDemoHandler::CCamRecord::LoadTextures()
+{
+    // Each frame binds them on the units the terrain program reads: mountain and shrub on 0 and 1,
+    // gravel and the material map on 2 and 3.
     glActiveTexture(GL_TEXTURE0);
     loadTexture(res.mountainTex, "FjellText.jpg", true, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
     loadTexture(res.treeTex, "tre_01_r.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
     loadTexture(res.leafTex, "blader.bmp", false, GL_NEAREST, GL_NEAREST);
     loadTexture(res.castleTex, "slott_tekstur.jpg", true, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
-    glActiveTexture(GL_TEXTURE1);
     loadTexture(res.shrubTex, "kratt_01_r.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
-    glActiveTexture(GL_TEXTURE2);
     loadTexture(res.gravelTex, "grus_01_r.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
-    glActiveTexture(GL_TEXTURE3);
     loadTexture(res.matMapTex, "MatMap4.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
-    glActiveTexture(GL_TEXTURE0);
+}
 
-    // 4. The terrain program (left in use by CreateShader).
+void CDemoHandler::CCamRecord::CreatePrograms()
+{
     res.terrainProg = res.CreateShader("VQ_SHADER_Terrain.vert", "VQ_SHADER_Terrain.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.terrainProg, "texture1"), 0);
     CResource::SetUniform1i(CResource::UniformLocation(res.terrainProg, "texture2"), 1);
     CResource::SetUniform1i(CResource::UniformLocation(res.terrainProg, "texture3"), 2);
     CResource::SetUniform1i(CResource::UniformLocation(res.terrainProg, "texture4"), 3);
 
-    // 5. The leaves' cut-out program.
+    // The leaves' cut-out program.
     res.landTransparentProg = res.CreateShader("VQ_SHADER_Transparent.vert", "VQ_SHADER_Transparent.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.landTransparentProg, "texture"), 0);
 
-    // 6. The sea's four normal-map names.
-    glGenTextures(4, waterTex);
-    for (unsigned tex : waterTex)
-    {
-        glBindTexture(GL_TEXTURE_2D, tex);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    }
-
-    // 7. The sea (draws the loading bar on the window, then builds in sceneBuf's context).
-    water.MakeNormalMap(waterTex[0], waterTex[1], waterTex[2], waterTex[3], &sceneBuf);
-
-    // 8. The sky's cube map, reflected by the sea.
-    sceneBuf.SetCurrent("landscape_envmap");
-    glGenTextures(1, &envTex);
-    glBindTexture(GL_TEXTURE_CUBE_MAP, envTex);
-    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_X, "pos_x.bmp");
-    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_X, "neg_x.bmp");
-    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_Y, "pos_y.bmp");
-    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, "neg_y.bmp");
-    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_Z, "pos_z.bmp");
-    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, "neg_z.bmp");
-
-    // 9. The water program.
     res.waterProg = res.CreateShader("VQ_SHADER_Vann.vert", "VQ_SHADER_Vann.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.waterProg, "texture1"), 0);
     CResource::SetUniform1i(CResource::UniformLocation(res.waterProg, "texture2"), 1);
@@ -138,29 +142,36 @@ void CDemoHandler::CCamRecord::Setup()
     CResource::SetUniform1f(interpcLoc, 0.0f);
     hmapLoc = CResource::UniformLocation(res.waterProg, "hmap");
     CResource::SetUniform1i(hmapLoc, 0);
+    CResource::UseProgram(0);
+}
 
-    // 10. The island (terrain and forest) and the castle.
-    island.Load("oy_notfinal2.ihlf");
-    castle.Load("slott_final4.khlf");
+void CDemoHandler::CCamRecord::MakeSea()
+{
+    glGenTextures(4, waterTex);
+    for (unsigned tex : waterTex)
+    {
+        glBindTexture(GL_TEXTURE_2D, tex);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    }
+    water.MakeNormalMap(waterTex[0], waterTex[1], waterTex[2], waterTex[3], &sceneBuf, loadingStep);
+}
 
-    // 11. The bloom's destination, with the texture name the bloom binds its picture over.
-    bloomBuf.Init(1024, 1024);
-    bloomBuf.SetOrtho();
-    glEnable(GL_TEXTURE_2D);
-    glGenTextures(1, &bloomTex);
-    glBindTexture(GL_TEXTURE_2D, bloomTex);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-
-    // 12.-14.
-    lastTime = static_cast<int>(timeGetTime());
-    camera.LoadPath("vqpath001.chlf"); // the player always reads "vq_accumcam.chlf"
-    firstFrame = true;
+void CDemoHandler::CCamRecord::LoadSky()
+{
+    // The sky's cube map, reflected by the sea.
+    glGenTextures(1, &envTex);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, envTex);
+    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_X, "pos_x.bmp");
+    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_X, "neg_x.bmp");
+    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_Y, "pos_y.bmp");
+    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, "neg_y.bmp");
+    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_Z, "pos_z.bmp");
+    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, "neg_z.bmp");
 }
 
 void CDemoHandler::CCamRecord::Render()
 {
-    // 1.-2.
     if (firstFrame)
     {
         camera.Rewind(static_cast<int>(timeGetTime()));
@@ -168,54 +179,62 @@ void CDemoHandler::CCamRecord::Render()
     }
     bass.doThis();
 
-    // 3.
-    sceneBuf.SetCurrent("landscape_scene");
-    sceneBuf.SetProjection();
-    glClearColor(1, 1, 1, 1);
+    sceneBuf.BeginPerspective("landscape_scene", scenePass());
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
 
-    // 4. The sea moves by the time since the previous frame, on the piece's clock, so a capture
-    // and a live run show the same water.
+    // The sea moves by the time since the previous frame, on the piece's clock, so a capture and
+    // a live run show the same water.
     const int now = static_cast<int>(timeGetTime());
     frameDt = now - lastTime;
     lastTime = now;
 
-    // 5. Camera.
     camera.Update();
     glLoadIdentity();
     camera.SetMatrix();
+    // Placed under the camera, so its direction is fixed in the world.
+    placeLight();
 
-    // 6. Terrain; the light is placed again under the camera, so its direction is fixed in the world.
+    DrawIsland();
+    DrawSea();
+
+    // Picture plus glow into bloomBuf.
+    bloom.Bloom_pBuff(&sceneBuf, &bloomBuf, bloomTex, bloomStrength);
+    Composite();
+}
+
+void CDemoHandler::CCamRecord::DrawIsland()
+{
+    // Terrain.
     CResource::UseProgram(res.terrainProg);
-    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
-    glActiveTexture(GL_TEXTURE0);
-    res.mountainTex.Bind();
+    glActiveTexture(GL_TEXTURE3);
+    res.matMapTex.Bind();
+    glActiveTexture(GL_TEXTURE2);
+    res.gravelTex.Bind();
     glActiveTexture(GL_TEXTURE1);
     res.shrubTex.Bind();
+    glActiveTexture(GL_TEXTURE0);
+    res.mountainTex.Bind();
     island.Render();
 
-    // 7. Castle, fixed-function lit.
+    // Castle, fixed-function lit.
     CResource::UseProgram(0);
-    glActiveTexture(GL_TEXTURE0);
     res.castleTex.Bind();
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
     castle.Render();
 
-    // 8. Tree trunks, unlit.
-    glActiveTexture(GL_TEXTURE0);
+    // Tree trunks, unlit.
     glDisable(GL_LIGHTING);
     glColor3f(1, 1, 1);
     res.treeTex.Bind();
     island.RenderTrees();
 
-    // 9. Leaves through the cut-out program.
+    // Leaves through the cut-out program.
     CResource::UseProgram(res.landTransparentProg);
     res.leafTex.Bind();
     island.RenderLeaf();
+}
 
-    // 10. Sea.
+void CDemoHandler::CCamRecord::DrawSea()
+{
     glEnable(GL_LIGHTING);
     CResource::UseProgram(res.waterProg);
     AdvanceSea(layer, interp, static_cast<float>(frameDt));
@@ -230,21 +249,18 @@ void CDemoHandler::CCamRecord::Render()
     glBindTexture(GL_TEXTURE_CUBE_MAP, envTex);
     glActiveTexture(GL_TEXTURE0);
     water.Render();
+}
 
-    // 11. Picture plus glow into bloomBuf (its context is current afterwards).
-    bloom.Bloom_pBuff(&sceneBuf, &bloomBuf, bloomTex, bloomStrength);
-
-    // 12. Onto the window through the fade; the square picture's lowest 256 rows fall below the
+void CDemoHandler::CCamRecord::Composite()
+{
+    // Onto the window through the fade; the square picture's lowest 256 rows fall below the
     // window's edge.
-    glWindow.SetCurrent();
-    glColor3f(1, 1, 1);
-    glWindow.InitOrtho();
-    glEnable(GL_TEXTURE_2D);
-    CResource::UseProgram(res.fadeProg);
+    PassState state;
+    state.program = res.fadeProg;
+    glWindow.BeginOrtho(state);
     CResource::SetUniform1f(res.fadeLoc, camera.GetFade());
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
-    glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, res.screenTex1);
     bloomBuf.BindObj();
     glBegin(GL_QUADS);
@@ -257,8 +273,6 @@ void CDemoHandler::CCamRecord::Render()
     glTexCoord2f(0, 0);
     glVertex2f(0, 1024);
     glEnd();
-    glActiveTexture(GL_TEXTURE0);
     bloomBuf.ReleaseObj();
     CResource::UseProgram(0);
-    glWindow.FrameDone();
 }

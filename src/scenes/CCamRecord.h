@@ -1,9 +1,8 @@
 #pragma once
 // The landscape: an island with a forest, a castle and a sea, seen from the recorded camera
 // flight under a white sky. Each frame is drawn into sceneBuf, run through the bloom into
-// bloomBuf, and shown on the window through the fade program, whose "fade" comes from the flight.
-// Everything the scene draws (textures, programs, lists) lives in sceneBuf's context.
-#include "app/CScene.h"
+// bloomBuf, and drawn on the window through the fade program, whose "fade" comes from the flight.
+#include "formats/CScene.h"
 #include "formats/CIHLF_Object.h"
 #include "formats/CKHLFModel.h"
 #include "procedural/CWaterNorm.h"
@@ -45,6 +44,14 @@ public:
     bool firstFrame = false;
 
 private:
-    int frameDt = 0;       // ms since the previous frame, measured at step 4 of Render
+    void LoadTextures();
+    void CreatePrograms();
+    void MakeSea();
+    void LoadSky();
+    void DrawIsland();
+    void DrawSea();
+    void Composite();
+
+    int frameDt = 0;       // ms since the previous frame, measured before the camera moves
     std::string cubeFault; // the last cube-face fault reported
 };

@@ -1,6 +1,6 @@
 #include "scenes/CDance.h"
 
-#include "app/GLWindow.h"
+#include "app/platform/GLWindow.h"
 #include "audio/CBass.h"
 #include "render/CBloom.h"
 #include "resource/CResource.h"
@@ -9,21 +9,35 @@
 
 #include <GL/glu.h>
 
+namespace
+{
+// The cave and the character, lit by the four tile lights, textured, on white.
+PassState cavePass()
+{
+    PassState s;
+    s.depthTest = true;
+    s.lighting = true;
+    s.lights = dancefloor::kLights;
+    s.clearColour[0] = s.clearColour[1] = s.clearColour[2] = s.clearColour[3] = 1.0f;
+    return s;
+}
+
+void applyLight(int l, const dancefloor::TileLight& light)
+{
+    const GLenum id = static_cast<GLenum>(GL_LIGHT0 + l);
+    glLightfv(id, GL_POSITION, light.position);
+    glLightfv(id, GL_AMBIENT, light.ambient);
+    glLightfv(id, GL_DIFFUSE, light.diffuse);
+    glLightfv(id, GL_SPECULAR, light.specular);
+}
+} // namespace
+
 void CDemoHandler::CDance::Setup()
 {
     firstFrame = true;
+    tilesLit = false;
     dancefloor::InitTiles(tiles);
-
     danceBuf.Init(1024, 1024);
-    danceBuf.SetProjection();
-    // The lights get their parameters at the end of each frame; the first frame is lit with
-    // OpenGL's defaults.
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_LIGHT1);
-    glEnable(GL_LIGHT2);
-    glEnable(GL_LIGHT3);
-
     cave.Load("dansehule_final.khlf");
     dancer.Load(".\\MrKalv\\MrKalv.ohlf");
     res.caveTex.Load("fjell3.bmp");
@@ -40,16 +54,18 @@ void CDemoHandler::CDance::Render()
     bass.doThis();
     glWindow.SetCursorPos(512, 384);
 
-    danceBuf.SetCurrent("dance_pbuff");
-    glUseProgram(0);
+    danceBuf.BeginPerspective("dance_pbuff", cavePass());
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    if (!tilesLit)
+        for (int l = 0; l < dancefloor::kLights; ++l)
+            applyLight(l, dancefloor::DefaultLight(l)); // eye space: before the camera
     gluLookAt(3.0, 9.0, -6.6, -0.05, 0.0, -29.6, 0.0, 1.0, 0.0);
+    // Lit by the lights as the previous frame's tiles left them; their positions go through the
+    // camera matrix, so the lights stay put in the world.
+    if (tilesLit)
+        for (int l = 0; l < dancefloor::kLights; ++l)
+            applyLight(l, lights[l]);
 
-    // Lit by the lights as the previous frame's tiles left them.
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_LIGHTING);
     res.caveTex.Bind();
     cave.Render();
     dancer.Render();
@@ -71,17 +87,9 @@ void CDemoHandler::CDance::Render()
         }
     glEnd();
 
-    // Positions go through the camera matrix above, so the lights stay put in the world.
     for (int l = 0; l < dancefloor::kLights; ++l)
-    {
-        const dancefloor::TileLight light = dancefloor::TileLightAt(tiles, l);
-        const GLenum id = static_cast<GLenum>(GL_LIGHT0 + l);
-        glLightfv(id, GL_POSITION, light.position);
-        glLightfv(id, GL_AMBIENT, light.ambient);
-        glLightfv(id, GL_DIFFUSE, light.diffuse);
-        glLightfv(id, GL_SPECULAR, light.specular);
-    }
+        lights[l] = dancefloor::TileLightAt(tiles, l);
+    tilesLit = true;
 
     bloom.Bloom_screen(&danceBuf, 2.0f, 0.5f);
-    glWindow.FrameDone();
 }

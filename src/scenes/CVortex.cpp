@@ -1,9 +1,9 @@
 #include "scenes/CVortex.h"
 
-#include "app/CInput.h"
-#include "app/Clock.h"
-#include "app/GLWindow.h"
-#include "app/Verbose.h"
+#include "app/platform/CInput.h"
+#include "app/platform/Clock.h"
+#include "app/platform/GLWindow.h"
+#include "app/platform/Verbose.h"
 #include "audio/CBass.h"
 #include "math/random.h"
 #include "render/CBloom.h"
@@ -25,6 +25,28 @@ void setUniform3f(int location, float x, float y, float z)
 {
     if (location >= 0 && CResource::ShadersAvailable())
         glUniform3f(location, x, y, z);
+}
+
+// Light 0 of the blob's shaders, in eye space (set under the identity modelview matrix).
+const GLfloat kLightPosition[4] = {0.33f, 0.33f, 0.33f, 1.0f};
+const GLfloat kLightAmbient[4] = {0.2f, 0.2f, 0.2f, 0.0f};
+const GLfloat kLightDiffuse[4] = {0.6f, 0.2f, 0.6f, 0.0f};
+const GLfloat kLightSpecular[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+
+// The rings: black outlines two pixels wide on white, depth-tested, unlit and untextured. The
+// blob's shaders read light 0 from the built-in state, which is why it is set though lighting
+// stays off.
+PassState ringPass()
+{
+    PassState s;
+    s.texture2D = false;
+    s.depthTest = true;
+    s.outlines = true;
+    // Two pixels wide: the square buffer is shown squeezed to 3/4 of its height, which breaks
+    // one-pixel lines into grey dashes.
+    s.lineWidth = 2.0f;
+    s.clearColour[0] = s.clearColour[1] = s.clearColour[2] = 1.0f;
+    return s;
 }
 
 void loadTexture(CTexture& tex, const char* file)
@@ -62,7 +84,6 @@ void CDemoHandler::CVortex::Setup()
     interp = 0.0f;
 
     sceneBuf.Init(1024, 1024);
-    sceneBuf.SetProjection();
 
     logoModel.Load("kro_logo2.khlf");
     phase = 0.0f;
@@ -83,18 +104,6 @@ void CDemoHandler::CVortex::Setup()
     CResource::SetUniform1i(CResource::UniformLocation(res.envMapProg, "EnvMap"), 0);
     CResource::SetUniform1i(CResource::UniformLocation(res.envMapProg, "EnvMap2"), 1);
     interpLoc = CResource::UniformLocation(res.envMapProg, "interp");
-
-    // Lighting stays disabled here; the shaders read light 0 from the built-in state.
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    const GLfloat position[4] = {0.33f, 0.33f, 0.33f, 1.0f};
-    const GLfloat ambient[4] = {0.2f, 0.2f, 0.2f, 0.0f};
-    const GLfloat diffuse[4] = {0.6f, 0.2f, 0.6f, 0.0f};
-    const GLfloat specular[4] = {1.0f, 1.0f, 1.0f, 0.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, position);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
 
     for (int i = 0; i < vortex::kRingsUsed; ++i)
     {
@@ -118,10 +127,6 @@ void CDemoHandler::CVortex::Setup()
     }
     glEnd();
     glEndList();
-
-    CResource::UseProgram(res.envMapProg);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_CUBE_MAP, waterCube);
 
     res.logoProg = res.CreateShader("VQ_SHADER_Logo.vert", "VQ_SHADER_Logo.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.logoProg, "logo"), 0);
@@ -152,7 +157,7 @@ void CDemoHandler::CVortex::Setup()
     }
     glEnd();
     glEndList();
-
+    CResource::UseProgram(0);
     glWindow.SetCurrent();
     glWindow.InitOrtho();
     lastTime = 0;
@@ -179,15 +184,11 @@ void CDemoHandler::CVortex::Render()
     }
     lastTime = now;
 
-    sceneBuf.SetCurrent("vortex_pbuff");
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
-    // Two pixels wide: the square buffer is shown squeezed to 3/4 of its height, which breaks
-    // one-pixel lines into grey dashes.
-    glLineWidth(2.0f);
-    glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
-    CResource::UseProgram(0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    sceneBuf.BeginPerspective("vortex_pbuff", ringPass());
+    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, kLightAmbient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, kLightDiffuse);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, kLightSpecular);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     // The camera sways; the translation stays on the matrix for the rings and the blob.
@@ -215,7 +216,12 @@ void CDemoHandler::CVortex::Render()
         glPopMatrix();
     }
 
+    // The blob reflects the water on unit 0 and the slime on unit 1.
     CResource::UseProgram(res.envMapProg);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, slimeCube);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, waterCube);
     vortex::StepBouncing(interp, interpDir, 0.02f);
     CResource::SetUniform1f(interpLoc, interp);
     glTranslatef(0.0f, -4.0f, -20.0f);
@@ -238,7 +244,6 @@ void CDemoHandler::CVortex::Render()
     DrawCredit(now);
 
     bloom.Bloom_screen(&sceneBuf, bass.range(2, 3) * 0.2f, 0.5f);
-    glWindow.FrameDone();
 }
 
 void CDemoHandler::CVortex::DrawCredit(std::uint32_t now)

@@ -49,4 +49,7 @@ struct TileLight
 };
 // GL_LIGHT0 + light, for light in 0..3 (rows and columns 6 feed none).
 TileLight TileLightAt(const Tiles& tiles, int light);
+// OpenGL's own defaults for light `light` (position in eye space): what the floor's first frame
+// is lit with, before any tile has coloured a light.
+TileLight DefaultLight(int light);
 } // namespace dancefloor

@@ -1,4 +1,4 @@
-#include "app/CInput.h"
+#include "app/platform/CInput.h"
 
 #include <cstring>
 

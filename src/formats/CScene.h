@@ -1,10 +1,13 @@
 #pragma once
-// The abstract scene, and the camera-flight player every scene carries.
-#include "app/CDemoHandler.h"
+// The abstract scene, and the camera-flight player every scene carries. It lives with the
+// formats because the player is the camera-flight format's; the sequencer and the scenes above
+// include it from here.
+#include "app/platform/CDemoHandler.h"
 #include "formats/HlfFormats.h"
 #include "math/svect3f.h"
 
 #include <cstdint>
+#include <functional>
 
 class CDemoHandler::CScene
 {
@@ -43,11 +46,17 @@ public:
 
     CScene() = default;
     virtual ~CScene() = default;
+    // Loads and builds everything the scene draws; called once, before the music starts.
     virtual void Setup() = 0;
+    // Draws one whole frame for the music clock; the sequencer presents it.
     virtual void Render() = 0;
+    // The sequencer never calls it; every scene keeps one that does nothing.
     virtual void Close() = 0;
 
     CCamera camera;
+    // Set by the sequencer before Setup: the scene reports steps of its loading through it, and
+    // the sequencer shows them on the loading bar. Empty when nobody watches (tests).
+    std::function<void(int step)> loadingStep;
 };
 
 static_assert(sizeof(CDemoHandler::CScene::CCamera::node_t) == 44, "node_t is read straight from 44-byte records");

@@ -1,22 +1,24 @@
 #pragma once
-// GLWindow owns the piece's one window, its OpenGL compatibility context and the few matrix
-// set-ups that drawing onto it needs. Every SDL call of the piece lives in src/app; the rest of
-// the program sees virtual-key codes (CInput), milliseconds (Clock) and the operations below.
+// GLWindow owns the piece's one window and its one OpenGL compatibility context, in which every
+// off-screen target draws too, and the few matrix set-ups that drawing onto it needs. Every SDL
+// call of the piece lives in src/app/platform; the rest of the program sees virtual-key codes
+// (CInput), milliseconds (Clock) and the operations below.
 //
 // The window's picture is always 1024 x 768. When the display refuses that mode (desktop
-// full-screen at another size) the picture is drawn into an off-screen framebuffer of that size
-// and scaled to fit with its aspect kept; the rest of the program never notices.
+// full-screen at another size), or when the picture is captured, it is drawn into a framebuffer
+// of its own: FrameDone then scales it to the window with its aspect kept, and it can still be
+// read back after it was presented. The rest of the program never notices.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
-typedef void* VQGLContext;
+struct PassState;
 
 struct WindowOptions
 {
     bool windowed = false; // a 1024 x 768 window instead of full-screen
     bool hidden = false;   // never shown (asset check)
+    bool ownPicture = false; // draw into a framebuffer of its own even when the window fits (capture)
 };
 
 class GLWindow
@@ -26,11 +28,16 @@ public:
     // afterwards. Returns false with a reason when no window or context can be had.
     bool Init(int w, int h, int bitsPerPixel, const WindowOptions& options, std::string& error);
     bool InitOpenGL(std::string& error);
+    // Drawing goes to the window's picture, over all of it.
     void SetCurrent();
+    // SetCurrent, the whole pass state, then InitOrtho: how every pass onto the window begins.
+    void BeginOrtho(const PassState& state);
+    // True while drawing goes to the window's picture.
+    bool IsCurrent() const;
     // 2-D drawing in window pixels: origin top-left, y down; depth test off; viewport unchanged.
     void InitOrtho();
     void InitProjection();
-    // Presents the frame. When a frame grabber is set it first receives the window's picture.
+    // Presents the frame: the one place the piece shows a picture.
     void FrameDone();
     void Disable();
     bool IsOpen() const { return window != nullptr; }
@@ -43,24 +50,17 @@ public:
     // Pins the cursor to a position in window pixels (the dance scene holds it at the centre).
     void SetCursorPos(int x, int y);
 
-    // Off-screen targets: each has its own context, sharing objects with the window's.
-    VQGLContext CreateSharedContext();
-    bool MakeCurrent(VQGLContext context);
-    void DeleteContext(VQGLContext context);
-    VQGLContext CurrentContext() const;
-    VQGLContext WindowContext() const { return context; }
-
-    // Reads the window's picture (1024 x 768 RGB, top row first) from the window context.
+    // Reads the window's picture (1024 x 768 RGB, top row first). With a picture of its own
+    // (capture) this may follow FrameDone; without one it must come before it.
     void ReadPicture(std::vector<std::uint8_t>& rgb);
-    std::function<void()> frameGrabber;
 
     int width = 0, height = 0, bits = 0;
 
 private:
     void* window = nullptr; // SDL_Window
-    VQGLContext context = nullptr;
+    void* context = nullptr; // SDL_GLContext
     WindowOptions options;
-    unsigned pictureFbo = 0, pictureColor = 0, pictureDepth = 0; // only when scaling
+    unsigned pictureFbo = 0, pictureColor = 0, pictureDepth = 0; // only when scaled or captured
     int drawableW = 0, drawableH = 0;
 };
 

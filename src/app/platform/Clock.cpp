@@ -1,4 +1,4 @@
-#include "app/Clock.h"
+#include "app/platform/Clock.h"
 
 #include <chrono>
 #include <cmath>

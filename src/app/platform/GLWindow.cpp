@@ -1,8 +1,9 @@
-#include "app/GLWindow.h"
+#include "app/platform/GLWindow.h"
 
-#include "app/CInput.h"
-#include "app/Clock.h"
-#include "render/CPBuffer.h"
+#include "app/platform/CInput.h"
+#include "app/platform/Clock.h"
+#include "app/platform/Offscreen.h"
+#include "app/platform/PassState.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -82,8 +83,6 @@ bool GLWindow::InitOpenGL(std::string& error)
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    // Off-screen targets share textures with the window's context.
-    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
 
     Uint32 flags = SDL_WINDOW_OPENGL;
     if (options.hidden)
@@ -127,7 +126,7 @@ bool GLWindow::InitOpenGL(std::string& error)
     glGetError(); // GLEW may leave an error from probing on some drivers
 
     SDL_GL_GetDrawableSize(win, &drawableW, &drawableH);
-    if (drawableW != width || drawableH != height)
+    if (drawableW != width || drawableH != height || options.ownPicture)
     {
         if (!CreateColorDepthFramebuffer(width, height, pictureFbo, pictureColor, pictureDepth))
         {
@@ -147,10 +146,20 @@ void GLWindow::SetCurrent()
 {
     if (!window)
         return;
-    CPBuffer::LeaveCurrent();
-    SDL_GL_MakeCurrent(sdlWindow(window), context);
-    if (pictureFbo)
-        glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo);
+    glViewport(0, 0, width, height);
+}
+
+void GLWindow::BeginOrtho(const PassState& state)
+{
+    SetCurrent();
+    ApplyPassState(state);
+    InitOrtho();
+}
+
+bool GLWindow::IsCurrent() const
+{
+    return window && BoundDrawFramebuffer() == pictureFbo;
 }
 
 void GLWindow::InitOrtho()
@@ -181,7 +190,7 @@ void GLWindow::ReadPicture(std::vector<std::uint8_t>& rgb)
     rgb.resize(static_cast<std::size_t>(width) * height * 3);
     if (!window)
         return;
-    SetCurrent();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, pictureFbo);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(pictureFbo ? GL_COLOR_ATTACHMENT0 : GL_BACK);
     std::vector<std::uint8_t> raw(rgb.size());
@@ -196,8 +205,6 @@ void GLWindow::FrameDone()
 {
     if (!window)
         return;
-    if (frameGrabber)
-        frameGrabber();
     if (pictureFbo)
     {
         // Fit the picture into the drawable with its aspect kept; the bars stay black.
@@ -280,35 +287,6 @@ void GLWindow::SetCursorPos(int x, int y)
 {
     if (window && !options.hidden && !vqclock::captureMode())
         SDL_WarpMouseInWindow(sdlWindow(window), x, y);
-}
-
-VQGLContext GLWindow::CreateSharedContext()
-{
-    if (!window)
-        return nullptr;
-    // Every target's context is made with the window's attributes while the window's is current,
-    // so that all of them share objects with it.
-    SetCurrent();
-    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
-    return SDL_GL_CreateContext(sdlWindow(window));
-}
-
-bool GLWindow::MakeCurrent(VQGLContext c)
-{
-    if (!window || !c)
-        return false;
-    return SDL_GL_MakeCurrent(sdlWindow(window), c) == 0;
-}
-
-void GLWindow::DeleteContext(VQGLContext c)
-{
-    if (c)
-        SDL_GL_DeleteContext(c);
-}
-
-VQGLContext GLWindow::CurrentContext() const
-{
-    return SDL_GL_GetCurrentContext();
 }
 
 void ShowMessage(const char* title, const std::string& text)

@@ -1,8 +1,12 @@
 #pragma once
 // The scene sequencer. It owns the three scenes, creates and sets each up at construction (all
 // loading happens before the music starts), and on every frame lets the music clock pick the
-// scene that draws it. The scenes and their private helpers are nested here, as the piece names
-// them (CDemoHandler::CCamRecord, CDemoHandler::CWaterNorm, ...); each is defined in its own file.
+// scene that draws it, then presents what was drawn: the one owner of the frame.
+//
+// The scenes and their private helpers are nested here, as the piece names them
+// (CDemoHandler::CCamRecord, CDemoHandler::CWaterNorm, ...), and each is defined in its own file
+// in the layer it belongs to. This header includes nothing, so any layer may include it for
+// those names; the sequencer's operations are defined in src/app.
 
 class CDemoHandler
 {
@@ -31,10 +35,12 @@ public:
     CDemoHandler(const CDemoHandler&) = delete;
     CDemoHandler& operator=(const CDemoHandler&) = delete;
 
-    // One frame; true when the piece is over.
+    // One frame: refreshes the clock, lets the chosen scene draw, presents the picture. True when
+    // the piece is over.
     bool Run();
-    // The slot the latest Run drew (for the capture summary).
+    // The slot the latest Run chose (for the capture summary), and whether it presented a picture.
     Slot LastSlot() const { return lastSlot; }
+    bool Presented() const { return lastSlot != Slot::Nothing && lastSlot != Slot::Quit; }
 
     CCamRecord* camRecord = nullptr;
     CVortex* vortex = nullptr;

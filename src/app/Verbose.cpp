@@ -1,3 +1,0 @@
-#include "app/Verbose.h"
-
-bool g_verbose = false;

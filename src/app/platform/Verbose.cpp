@@ -1,0 +1,3 @@
+#include "app/platform/Verbose.h"
+
+bool g_verbose = false;
