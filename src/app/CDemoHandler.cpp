@@ -3,6 +3,7 @@
 #include "app/Font.h"
 #include "app/LoadingBar.h"
 #include "app/platform/GLWindow.h"
+#include "app/platform/Timeline.h"
 #include "audio/CBass.h"
 #include "scenes/CCamRecord.h"
 #include "scenes/CDance.h"
@@ -11,15 +12,19 @@
 CDemoHandler::Slot CDemoHandler::TimelineSlot(float t)
 {
     // Every boundary is strict on both sides: a clock exactly on one draws nothing.
-    if (t > 126.0f)
+    constexpr float vortex = static_cast<float>(timeline::kVortexStart);
+    constexpr float dance = static_cast<float>(timeline::kDanceStart);
+    constexpr float ending = static_cast<float>(timeline::kEndingStart);
+    constexpr float end = static_cast<float>(timeline::kEnd);
+    if (t > end)
         return Slot::Quit;
-    if (t < 50.8f)
+    if (t < vortex)
         return Slot::Landscape;
-    if (t > 50.8f && t < 80.8f)
+    if (t > vortex && t < dance)
         return Slot::Vortex;
-    if (t > 80.8f && t < 123.0f)
+    if (t > dance && t < ending)
         return Slot::Dance;
-    if (t > 123.0f && t < 126.0f)
+    if (t > ending && t < end)
         return Slot::Outro;
     return Slot::Nothing;
 }

@@ -1,27 +1,31 @@
 #include "app/DataFiles.h"
 
+#include "app/platform/DataNames.h"
 #include "formats/HlfParse.h"
 
 #include <sys/stat.h>
 
 const std::vector<std::string>& RequiredDataFiles()
 {
-    static const std::vector<std::string> files = {
-        "vqmusikk_best4.mp3",
-        "VQ_SHADER_Additiv.vert", "VQ_SHADER_Additiv.frag",
-        "VQ_SHADER_Fade.vert", "VQ_SHADER_Fade.frag",
-        "VQ_SHADER_Transparent.vert", "VQ_SHADER_Transparent.frag",
-        "VQ_SHADER_Brightpass.vert", "VQ_SHADER_Brightpass.frag",
-        "VQ_SHADER_Blur.vert", "VQ_SHADER_Blur.frag",
-        "slutt.jpg",
-        "dansehule_final.khlf", "fjell3.bmp", "MrKalv/MrKalv.ohlf",
-        "VQ_SHADER_Terrain.vert", "VQ_SHADER_Terrain.frag", "VQ_SHADER_Vann.vert", "VQ_SHADER_Vann.frag",
-        "oy_notfinal2.ihlf", "slott_final4.khlf", "vq_accumcam.chlf", "FjellText.jpg", "tre_01_r.bmp",
-        "blader.bmp", "slott_tekstur.jpg", "kratt_01_r.bmp", "grus_01_r.bmp", "MatMap4.bmp",
-        "pos_x.bmp", "neg_x.bmp", "pos_y.bmp", "neg_y.bmp", "pos_z.bmp", "neg_z.bmp",
-        "kro_logo2.khlf", "water_d2.bmp", "PlasmaSlime.bmp", "Kro_logo.bmp", "code_tarvek.bmp", "gfx_Dranbuke.bmp",
-        "VQ_SHADER_EnvMap.vert", "VQ_SHADER_EnvMap.frag", "VQ_SHADER_Logo.vert", "VQ_SHADER_Logo.frag",
-    };
+    using namespace datafile;
+    static const std::vector<std::string> files = []
+    {
+        std::vector<std::string> f = {kMusic, kClosingPicture};
+        for (const char* effect : kShaderEffects)
+            for (const char* ending : {".vert", ".frag"})
+                f.push_back(std::string("VQ_SHADER_") + effect + ending);
+        for (const char* name : {kIsland, kCastle, kCameraFlight, kMountainTexture, kBarkTexture, kLeafTexture,
+                                 kCastleTexture, kShrubTexture, kGravelTexture, kMaterialMap})
+            f.push_back(name);
+        for (const char* face : kSkyFaces)
+            f.push_back(face);
+        for (const char* name : {kLogoModel, kWaterCube, kSlimeCube, kLogoPicture, kCodeCard, kGraphicsCard, kCave,
+                                 kCaveTexture})
+            f.push_back(name);
+        std::string list = hlf::MapBackslashes(kCharacterList);
+        f.push_back(list.compare(0, 2, "./") == 0 ? list.substr(2) : list);
+        return f;
+    }();
     return files;
 }
 

@@ -4,6 +4,7 @@
 #include "app/platform/CDemoHandler.h"
 #include "app/Capture.h"
 #include "app/platform/Clock.h"
+#include "app/platform/DataNames.h"
 #include "app/DataFiles.h"
 #include "app/Font.h"
 #include "app/platform/GLWindow.h"
@@ -28,7 +29,6 @@
 
 namespace
 {
-const char* kMusicFile = "vqmusikk_best4.mp3";
 
 std::string executableDir()
 {
@@ -206,7 +206,7 @@ int VQ_Main(int argc, char** argv)
         return 1;
     }
     // The music is decoded before the window opens, so a bad track stops us with a clear word.
-    if (!bass.Open(kMusicFile, error))
+    if (!bass.Open(datafile::kMusic, error))
     {
         std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
         return 1;
@@ -241,7 +241,7 @@ int VQ_Main(int argc, char** argv)
         // 5. Every scene is created and set up; all loading happens here.
         CDemoHandler demo;
         // 6. Music, cursor, loop.
-        bass.start(kMusicFile);
+        bass.start(datafile::kMusic);
         glWindow.ShowCursor(false);
         if (!outDir.empty())
             status = captureLoop(demo, o, outDir);

@@ -1,7 +1,9 @@
 #include "audio/Analysis.h"
 
-#include "audio/PcmTrack.h"
+#include "app/platform/DataNames.h"
+#include "app/platform/Timeline.h"
 #include "audio/Fft1024.h"
+#include "audio/PcmTrack.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +12,6 @@
 
 namespace
 {
-const char* kMusicFile = "vqmusikk_best4.mp3";
 
 struct SectionBounds
 {
@@ -19,10 +20,13 @@ struct SectionBounds
     double end;
 };
 // The picture's timeline; the ending runs to the end of the track.
-const SectionBounds kSections[4] = {{"intro", 0.0, 50.8},
-                                    {"vortex", 50.8, 80.8},
-                                    {"dance", 80.8, 123.0},
-                                    {"ending", 123.0, std::numeric_limits<double>::infinity()}};
+using timeline::kDanceStart;
+using timeline::kEndingStart;
+using timeline::kVortexStart;
+const SectionBounds kSections[4] = {{"intro", 0.0, kVortexStart},
+                                    {"vortex", kVortexStart, kDanceStart},
+                                    {"dance", kDanceStart, kEndingStart},
+                                    {"ending", kEndingStart, std::numeric_limits<double>::infinity()}};
 
 BassSectionStats summarise(const SectionBounds& s, const std::vector<float>& levels, double trackSeconds)
 {
@@ -106,13 +110,13 @@ int RunAnalyze()
 {
     PcmTrack track;
     std::string error;
-    if (!DecodeMp3(kMusicFile, track, error))
+    if (!DecodeMp3(datafile::kMusic, track, error))
     {
         std::fprintf(stderr, "vqdemo --analyze: %s\n", error.c_str());
         return 1;
     }
     std::printf("\"%s\": %.3f s, %zu frames; range(2, 3) at %.0f frames per second of music time\n",
-                kMusicFile, track.seconds(), track.frames(), kAnalysisFps);
+                datafile::kMusic, track.seconds(), track.frames(), kAnalysisFps);
     std::printf("%-8s %8s %8s %7s %7s %7s %7s %8s %6s %6s\n", "section", "from", "to", "frames", "mean",
                 "p95", "max", ">0.6", "jumps", "rises");
     for (const BassSectionStats& s : AnalyzeBassSections(track))

@@ -2,6 +2,8 @@
 // vqdemo --analyze: the bass level range(2, 3) of the track, per timeline section, measured with
 // the piece's own spectrum code at 60 frames per second of music time. Runs in the data folder.
 // Returns the exit status.
+#include "app/platform/Timeline.h"
+
 #include <string>
 #include <vector>
 
@@ -23,9 +25,9 @@ struct BassSectionStats
 };
 
 constexpr double kAnalysisFps = 60.0;
-constexpr float kFlashLevel = 0.6f;
-constexpr float kJumpLevel = 2.0f;
-constexpr double kJumpGapSeconds = 0.4;
+using timeline::kFlashLevel;
+using timeline::kJumpLevel;
+constexpr double kJumpGapSeconds = timeline::kJumpGapMs / 1000.0;
 
 // range(2, 3) at t = i / 60 s for every i with t below the track's length, each from the spectrum
 // of the 1024 frames ending at frame round(t * 44100).

@@ -1,5 +1,6 @@
 #include "formats/CScene.h"
 
+#include "app/platform/DataNames.h"
 #include "app/platform/Verbose.h"
 #include "audio/CBass.h"
 #include "formats/HlfParse.h"
@@ -23,7 +24,7 @@ CCamera::CCamera() { std::memset(numnodes, 0, sizeof numnodes); }
 void CCamera::LoadPath(const char*)
 {
     // The flight of the piece is always this file, whatever name the scene passes.
-    const char* file = "vq_accumcam.chlf";
+    const char* file = datafile::kCameraFlight;
     std::vector<node_t> parsed;
     std::string fault;
     if (!hlf::LoadCHLF(file, parsed, fault))

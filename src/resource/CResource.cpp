@@ -1,5 +1,6 @@
 #include "resource/CResource.h"
 
+#include "app/platform/DataNames.h"
 #include "app/platform/Offscreen.h"
 
 #include <GL/glew.h>
@@ -144,7 +145,7 @@ bool CResource::Init(const WindowOptions& options, std::string& error)
     glWindow.InitOrtho();
     glEnable(GL_TEXTURE_2D);
 
-    endTex.Load_JPEG("slutt.jpg");
+    endTex.Load_JPEG(datafile::kClosingPicture);
     endTex.Upload(GL_LINEAR, GL_LINEAR);
 
     additiveProg = CreateShader("VQ_SHADER_Additiv.vert", "VQ_SHADER_Additiv.frag");

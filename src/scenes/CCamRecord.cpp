@@ -1,6 +1,7 @@
 #include "scenes/CCamRecord.h"
 
 #include "app/platform/Clock.h"
+#include "app/platform/DataNames.h"
 #include "app/platform/GLWindow.h"
 #include "audio/CBass.h"
 #include "render/CBloom.h"
@@ -93,8 +94,8 @@ void CDemoHandler::CCamRecord::Setup()
     CreatePrograms();
     MakeSea();
     LoadSky();
-    island.Load("oy_notfinal2.ihlf");
-    castle.Load("slott_final4.khlf");
+    island.Load(datafile::kIsland);
+    castle.Load(datafile::kCastle);
 
     // The bloom's destination, with the texture name the bloom binds its picture over.
     bloomBuf.Init(1024, 1024);
@@ -113,13 +114,13 @@ void CDemoHandler::CCamRecord::LoadTextures()
     // Each frame binds them on the units the terrain program reads: mountain and shrub on 0 and 1,
     // gravel and the material map on 2 and 3.
     glActiveTexture(GL_TEXTURE0);
-    loadTexture(res.mountainTex, "FjellText.jpg", true, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
-    loadTexture(res.treeTex, "tre_01_r.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
-    loadTexture(res.leafTex, "blader.bmp", false, GL_NEAREST, GL_NEAREST);
-    loadTexture(res.castleTex, "slott_tekstur.jpg", true, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
-    loadTexture(res.shrubTex, "kratt_01_r.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
-    loadTexture(res.gravelTex, "grus_01_r.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
-    loadTexture(res.matMapTex, "MatMap4.bmp", false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    loadTexture(res.mountainTex, datafile::kMountainTexture, true, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    loadTexture(res.treeTex, datafile::kBarkTexture, false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    loadTexture(res.leafTex, datafile::kLeafTexture, false, GL_NEAREST, GL_NEAREST);
+    loadTexture(res.castleTex, datafile::kCastleTexture, true, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    loadTexture(res.shrubTex, datafile::kShrubTexture, false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    loadTexture(res.gravelTex, datafile::kGravelTexture, false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    loadTexture(res.matMapTex, datafile::kMaterialMap, false, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
 }
 
 void CDemoHandler::CCamRecord::CreatePrograms()
@@ -162,12 +163,8 @@ void CDemoHandler::CCamRecord::LoadSky()
     // The sky's cube map, reflected by the sea.
     glGenTextures(1, &envTex);
     glBindTexture(GL_TEXTURE_CUBE_MAP, envTex);
-    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_X, "pos_x.bmp");
-    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_X, "neg_x.bmp");
-    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_Y, "pos_y.bmp");
-    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, "neg_y.bmp");
-    cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_Z, "pos_z.bmp");
-    cubetex(GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, "neg_z.bmp");
+    for (int face = 0; face < 6; ++face)
+        cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, datafile::kSkyFaces[face]);
 }
 
 void CDemoHandler::CCamRecord::Render()

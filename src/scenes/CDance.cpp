@@ -1,5 +1,6 @@
 #include "scenes/CDance.h"
 
+#include "app/platform/DataNames.h"
 #include "app/platform/GLWindow.h"
 #include "audio/CBass.h"
 #include "render/CBloom.h"
@@ -38,9 +39,9 @@ void CDemoHandler::CDance::Setup()
     tilesLit = false;
     dancefloor::InitTiles(tiles);
     danceBuf.Init(1024, 1024);
-    cave.Load("dansehule_final.khlf");
-    dancer.Load(".\\MrKalv\\MrKalv.ohlf");
-    res.caveTex.Load("fjell3.bmp");
+    cave.Load(datafile::kCave);
+    dancer.Load(datafile::kCharacterList);
+    res.caveTex.Load(datafile::kCaveTexture);
     res.caveTex.Upload(GL_LINEAR, GL_LINEAR);
 }
 

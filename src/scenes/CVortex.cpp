@@ -2,6 +2,7 @@
 
 #include "app/platform/CInput.h"
 #include "app/platform/Clock.h"
+#include "app/platform/DataNames.h"
 #include "app/platform/GLWindow.h"
 #include "app/platform/Verbose.h"
 #include "audio/CBass.h"
@@ -85,7 +86,7 @@ void CDemoHandler::CVortex::Setup()
 
     sceneBuf.Init(1024, 1024);
 
-    logoModel.Load("kro_logo2.khlf");
+    logoModel.Load(datafile::kLogoModel);
     phase = 0.0f;
     interpDir = false;
 
@@ -93,12 +94,12 @@ void CDemoHandler::CVortex::Setup()
     glGenTextures(1, &waterCube);
     glBindTexture(GL_TEXTURE_CUBE_MAP, waterCube);
     for (GLenum face : kCubeFaces)
-        cubetex(static_cast<int>(face), "water_d2.bmp");
+        cubetex(static_cast<int>(face), datafile::kWaterCube);
     glGenTextures(1, &slimeCube);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_CUBE_MAP, slimeCube);
     for (GLenum face : kCubeFaces)
-        cubetex(static_cast<int>(face), "PlasmaSlime.bmp");
+        cubetex(static_cast<int>(face), datafile::kSlimeCube);
 
     res.envMapProg = res.CreateShader("VQ_SHADER_EnvMap.vert", "VQ_SHADER_EnvMap.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.envMapProg, "EnvMap"), 0);
@@ -135,9 +136,9 @@ void CDemoHandler::CVortex::Setup()
     strLoc = CResource::UniformLocation(res.logoProg, "str");
     CResource::SetUniform1f(strLoc, 0.0f);
 
-    loadTexture(res.logoTex, "Kro_logo.bmp");
-    loadTexture(res.codeTex, "code_tarvek.bmp");
-    loadTexture(res.gfxTex, "gfx_Dranbuke.bmp");
+    loadTexture(res.logoTex, datafile::kLogoPicture);
+    loadTexture(res.codeTex, datafile::kCodeCard);
+    loadTexture(res.gfxTex, datafile::kGraphicsCard);
 
     const std::vector<vortex::Cell> cells = vortex::LogoGridCells();
     logoList = glGenLists(1);

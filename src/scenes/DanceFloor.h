@@ -5,6 +5,7 @@
 //
 // Tile [p][q]: p is the row along world x, q the column along z. Base colour (p/7, q/7, 2p/7):
 // blue exceeds 1 from p = 4 on and is clamped when drawn.
+#include "app/platform/Timeline.h"
 
 namespace dancefloor
 {
@@ -13,7 +14,7 @@ constexpr float kTileSize = 4.7428575f; // single precision, as the floor has al
 constexpr float kOriginX = -8.76f;      // corner of the middle tile (i = j = 0)
 constexpr float kOriginZ = -28.33f;
 constexpr float kFloorY = -8.0f;
-constexpr float kBeatLevel = 0.6f; // range(2, 3) strictly above this is a beat
+constexpr float kBeatLevel = timeline::kFlashLevel; // range(2, 3) strictly above this is a beat
 constexpr int kFlashesPerBeat = 5;
 constexpr float kDecay = 0.1f;
 constexpr int kLights = 4;

@@ -2,6 +2,7 @@
 // The vortex scene's rules without GL: the ring's profile and quads, the logo grid, the beat jump,
 // the per-frame motions of "interp" and "spos", the rings' flight and respawn, and the credit
 // flashes. CVortex emits what these compute; tests check them without a context.
+#include "app/platform/Timeline.h"
 #include "math/svect3f.h"
 
 #include <cstdint>
@@ -16,8 +17,8 @@ constexpr int kRingSegments = 11; // the ring is open: 11 of the 12 steps, 330 d
 constexpr float kInnerRadius = 12.0f, kOuterRadius = 14.0f, kRingDepth = -6.0f;
 constexpr float kRingSpeed = 60.0f;       // units per second towards the viewer
 constexpr float kRingRestart = -120.0f;   // depth a ring starts again from once it passed the viewer
-constexpr float kJumpLevel = 2.0f;        // bass level a beat must exceed to move the camera
-constexpr std::uint32_t kJumpGapMs = 400; // at least this long (strictly more) between two jumps
+constexpr float kJumpLevel = timeline::kJumpLevel;        // bass level a beat must exceed to move the camera
+constexpr std::uint32_t kJumpGapMs = timeline::kJumpGapMs; // at least this long (strictly more) between two jumps
 constexpr float kLogoStep = 0.01f;
 
 // One flying ring (the scene's ring_t).

@@ -7,6 +7,7 @@
 #include "Choreography.h"
 
 #include "Image.h"
+#include "app/platform/DataNames.h"
 #include "formats/HlfFormats.h"
 #include "music/Tempo.h"
 
@@ -45,12 +46,12 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string out = argv[1];
-    const std::string kalv = out + "/MrKalv";
+    const std::string kalv = out + "/" + datafile::kCharacterFolder;
     makeDirOrDie(kalv);
 
     const dance::CaveAsset cave = dance::BuildCave();
-    vqtools::WriteBytesOrDie(out + "/dansehule_final.khlf", hlf::WriteKHLF(cave.model));
-    vqtools::WriteBmpOrDie(out + "/fjell3.bmp", dance::BuildCaveTexture(512));
+    vqtools::WriteBytesOrDie(out + "/" + datafile::kCave, hlf::WriteKHLF(cave.model));
+    vqtools::WriteBmpOrDie(out + "/" + datafile::kCaveTexture, dance::BuildCaveTexture(512));
 
     dance::Stage stage;
     stage.facingYaw = std::atan2(kEye.x - stage.position.x, kEye.z - stage.position.z);
@@ -70,10 +71,10 @@ int main(int argc, char** argv)
         vqtools::WriteBytesOrDie(kalv + "/" + name + ".ahlf",
                                  hlf::WriteAHLF(tracks[static_cast<std::size_t>(p)]));
         // Names as the piece lists them: relative to the data folder, with backslashes.
-        list.push_back(
-            {"MrKalv\\" + name + ".khlf", "MrKalv\\" + name + ".jpg", "MrKalv\\" + name + ".ahlf"});
+        const std::string stem = std::string(datafile::kCharacterFolder) + "\\" + name;
+        list.push_back({stem + ".khlf", stem + ".jpg", stem + ".ahlf"});
     }
-    vqtools::WriteTextOrDie(kalv + "/MrKalv.ohlf", hlf::WriteOHLF(list));
+    vqtools::WriteTextOrDie(kalv + "/" + datafile::kCharacterListFile, hlf::WriteOHLF(list));
 
     std::printf("dance_gen: cave %d triangles; MrKalv %d parts, %d triangles; loop %d beats (%.3f frames), "
                 "%zu keys per part\n",

@@ -8,6 +8,7 @@
 #include "TerrainMesh.h"
 
 #include "Image.h"
+#include "app/platform/DataNames.h"
 
 #include <cstdio>
 #include <string>
@@ -21,22 +22,22 @@ int main(int argc, char** argv)
     }
     const std::string dir = std::string(argv[1]) + "/";
     using namespace landscape;
+    using namespace datafile;
 
     const IslandTerrain terrain;
-    vqtools::WriteBytesOrDie(dir + "oy_notfinal2.ihlf", hlf::WriteIHLF(BuildTerrainQuads(terrain)));
-    vqtools::WriteBmpOrDie(dir + "MatMap4.bmp", BuildMaterialMap(terrain, 512));
-    vqtools::WriteBytesOrDie(dir + "slott_final4.khlf", hlf::WriteKHLF(BuildCastle(terrain.Castle())));
-    vqtools::WriteBytesOrDie(dir + "vq_accumcam.chlf", hlf::WriteCHLF(BuildCameraFlight()));
+    vqtools::WriteBytesOrDie(dir + kIsland, hlf::WriteIHLF(BuildTerrainQuads(terrain)));
+    vqtools::WriteBmpOrDie(dir + kMaterialMap, BuildMaterialMap(terrain, 512));
+    vqtools::WriteBytesOrDie(dir + kCastle, hlf::WriteKHLF(BuildCastle(terrain.Castle())));
+    vqtools::WriteBytesOrDie(dir + kCameraFlight, hlf::WriteCHLF(BuildCameraFlight()));
 
-    vqtools::WriteJpegOrDie(dir + "FjellText.jpg", MakeRockTexture(512));
-    vqtools::WriteBmpOrDie(dir + "kratt_01_r.bmp", MakeShrubTexture(512));
-    vqtools::WriteBmpOrDie(dir + "grus_01_r.bmp", MakeGravelTexture(512));
-    vqtools::WriteBmpOrDie(dir + "tre_01_r.bmp", MakeBarkTexture(256));
-    vqtools::WriteBmpOrDie(dir + "blader.bmp", MakeLeafTexture(256));
-    vqtools::WriteJpegOrDie(dir + "slott_tekstur.jpg", MakeCastleTexture(512));
+    vqtools::WriteJpegOrDie(dir + kMountainTexture, MakeRockTexture(512));
+    vqtools::WriteBmpOrDie(dir + kShrubTexture, MakeShrubTexture(512));
+    vqtools::WriteBmpOrDie(dir + kGravelTexture, MakeGravelTexture(512));
+    vqtools::WriteBmpOrDie(dir + kBarkTexture, MakeBarkTexture(256));
+    vqtools::WriteBmpOrDie(dir + kLeafTexture, MakeLeafTexture(256));
+    vqtools::WriteJpegOrDie(dir + kCastleTexture, MakeCastleTexture(512));
 
-    const char* faces[6] = {"pos_x.bmp", "neg_x.bmp", "pos_y.bmp", "neg_y.bmp", "pos_z.bmp", "neg_z.bmp"};
     for (int f = 0; f < 6; ++f)
-        vqtools::WriteBmpOrDie(dir + faces[f], MakeSkyFace(f, 256));
+        vqtools::WriteBmpOrDie(dir + kSkyFaces[f], MakeSkyFace(f, 256));
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "Pictures.h"
 #include "Text.h"
 
+#include "app/platform/DataNames.h"
 #include "formats/HlfFormats.h"
 
 #include <cstdio>
@@ -55,23 +56,23 @@ int main(int argc, char** argv)
     const std::string dir = argv[1];
     const auto path = [&dir](const char* name) { return dir + "/" + name; };
 
-    vqtools::WriteBmpOrDie(path("water_d2.bmp"), vortexgen::WaterPicture(512));
-    vqtools::WriteBmpOrDie(path("PlasmaSlime.bmp"), vortexgen::SlimePicture(512));
+    vqtools::WriteBmpOrDie(path(datafile::kWaterCube), vortexgen::WaterPicture(512));
+    vqtools::WriteBmpOrDie(path(datafile::kSlimeCube), vortexgen::SlimePicture(512));
 
     const std::vector<vortexgen::Shape> letters = vortexgen::KroShapes();
-    vqtools::WriteBmpOrDie(path("Kro_logo.bmp"), vortexgen::LogoPicture(512, letters));
+    vqtools::WriteBmpOrDie(path(datafile::kLogoPicture), vortexgen::LogoPicture(512, letters));
 
     hlf::KhlfModel model;
     std::string error;
     if (!vortexgen::ExtrudeShapes(letters, 1.0, 0.3, model, error))
-        die("kro_logo2.khlf: " + error);
-    vqtools::WriteBytesOrDie(path("kro_logo2.khlf"), hlf::WriteKHLF(model));
+        die(std::string(datafile::kLogoModel) + ": " + error);
+    vqtools::WriteBytesOrDie(path(datafile::kLogoModel), hlf::WriteKHLF(model));
 
     const std::unique_ptr<vqtools::TextFace> role = vqtools::OpenFaceOrDie("Liberation Sans:bold");
     const std::unique_ptr<vqtools::TextFace> name = vqtools::OpenFaceOrDie("Liberation Sans:bold");
     role->SetPixelSize(34);
     name->SetPixelSize(72);
-    vqtools::WriteBmpOrDie(path("code_tarvek.bmp"), CreditCard(*role, *name, "code:", "Tarvek"));
-    vqtools::WriteBmpOrDie(path("gfx_Dranbuke.bmp"), CreditCard(*role, *name, "graphics:", "Dranbuke"));
+    vqtools::WriteBmpOrDie(path(datafile::kCodeCard), CreditCard(*role, *name, "code:", "Tarvek"));
+    vqtools::WriteBmpOrDie(path(datafile::kGraphicsCard), CreditCard(*role, *name, "graphics:", "Dranbuke"));
     return 0;
 }
