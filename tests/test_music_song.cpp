@@ -1,6 +1,6 @@
 // The composed song against the picture's timeline: tempo grid, section boundaries, where the
-// kicks fall and which are accented, how the vortex develops, fills at the changes, and the
-// registers the bass may use in the dance part.
+// kicks fall and which are accented, how the vortex develops, fills at the changes, the registers
+// the bass may use in the dance part, and the fade that ends the track before the program does.
 #include "music/CSong.h"
 #include "music/Mixer.h"
 #include "music/Tempo.h"
@@ -78,6 +78,12 @@ TEST(Tempo, SceneBoundariesFallOnTheGrid)
     EXPECT_NEAR(SecondsToBeat(BeatToSeconds(123.25)), 123.25, 1e-9);
     EXPECT_GE(kTrackSeconds, 127.0);
     EXPECT_LE(kTrackSeconds, 135.0);
+    // The ending fades out after the final hit and is silent a little before the program quits at
+    // 126 s (room for the encoder's smear); the track itself runs on, silent, to its full length.
+    EXPECT_GT(kFadeOutSeconds, kEndingStartSeconds + 1.0);
+    EXPECT_LT(kFadeOutSeconds, kSilenceSeconds);
+    EXPECT_LE(kSilenceSeconds, 125.8 - 0.1);
+    EXPECT_LT(kSilenceSeconds, kTrackSeconds - 1.5);
 }
 
 TEST(Song, SectionTableMatchesTheTempoHeader)
@@ -263,8 +269,10 @@ TEST(Song, EveryNoteIsPlayableAndInsideTheTrack)
             ASSERT_LE(e.midi, 127.0) << t.name;
             const Note n = ToNote(e);
             ASSERT_GE(n.start, 0.0) << t.name;
-            // Everything has died away before the last second's fade.
+            // Everything has died away before the last second's fade, and nothing begins once the
+            // ending's fade has: the ending is composed to ring out, the fade only takes its tails.
             ASSERT_LT(n.start + NoteTail(t.voice, n), kTrackSeconds - 0.5) << t.name << " at beat " << e.beat;
+            ASSERT_LT(n.start, song().fadeFrom) << t.name << " at beat " << e.beat;
         }
     }
 }
@@ -287,6 +295,41 @@ TEST(Song, ComposingIsDeterministic)
     ASSERT_EQ(x.frames(), y.frames());
     for (std::size_t i = 0; i < x.frames(); ++i)
         ASSERT_EQ(x.l[i], y.l[i]) << "frame " << i;
+}
+
+TEST(Mixer, SongFadeEndsInSilence)
+{
+    // One long tone; the song's fade takes it from full level to nothing between 0.5 and 1.0 s.
+    CSong s;
+    Voice v;
+    v.type = Instrument::Sub;
+    v.env = CEnvelope(0.01, 0.1, 1.0, 0.05);
+    NoteEvent e;
+    e.beat = 0.0;
+    e.beats = 4.0;
+    e.midi = 57.0;
+    s.tracks.push_back(Track{"tone", v, Mix{}, {e}});
+    s.fadeFrom = 100.0;
+    s.fadeTo = 101.0;
+    // 4 s rendered: the buffer's own fade of its last 1.5 s begins after the song's has ended.
+    const StereoBuffer open = RenderMix(s, 4.0, kTrackRate);
+    s.fadeFrom = 0.5;
+    s.fadeTo = 1.0;
+    const StereoBuffer faded = RenderMix(s, 4.0, kTrackRate);
+    const auto at = [](double sec) { return static_cast<std::size_t>(std::llround(sec * kTrackRate)); };
+    for (std::size_t i = 0; i < at(0.5); ++i)
+        ASSERT_EQ(faded.l[i], open.l[i]) << "frame " << i;
+    float mid = 0.0f, full = 0.0f;
+    for (std::size_t i = at(0.7); i < at(0.8); ++i)
+    {
+        mid = std::max(mid, std::fabs(faded.l[i]));
+        full = std::max(full, std::fabs(open.l[i]));
+    }
+    EXPECT_GT(full, 0.1f);
+    EXPECT_LT(mid, 0.8f * full);
+    EXPECT_GT(mid, 0.05f * full);
+    for (std::size_t i = at(1.0); i < faded.frames(); ++i)
+        ASSERT_EQ(faded.l[i], 0.0f) << "frame " << i;
 }
 
 TEST(Mixer, PumpCurveDucksRightAfterEachKickAndRecovers)

@@ -1,6 +1,6 @@
 // The generated "vqmusikk_best4.mp3" in the data folder, decoded the way the piece decodes it:
-// length, clipping, loudness, the beat grid, and the bass level each scene reacts to, kick by kick
-// as the song places them.
+// length, clipping, loudness, the beat grid, the silence before the program quits, and the bass
+// level each scene reacts to, kick by kick as the song places them.
 #include "audio/Analysis.h"
 #include "audio/Fft1024.h"
 #include "audio/PcmTrack.h"
@@ -77,6 +77,15 @@ const std::vector<NoteEvent>& hardKicks()
     static const std::vector<NoteEvent> k = CSong::Compose().Find("kick.hard")->notes;
     return k;
 }
+
+double peakDbfs(std::size_t fromFrame, std::size_t toFrame)
+{
+    const PcmTrack& t = decoded().track;
+    int peak = 0;
+    for (std::size_t i = 2 * fromFrame; i < 2 * std::min(toFrame, t.frames()); ++i)
+        peak = std::max(peak, std::abs(static_cast<int>(t.samples[i])));
+    return peak > 0 ? 20.0 * std::log10(peak / 32768.0) : -200.0;
+}
 } // namespace
 
 TEST(MusicTrack, LengthIsExactAndBeforeTheLoop)
@@ -107,6 +116,18 @@ TEST(MusicTrack, NoClippingAndStandardLoudness)
     // The end fades to silence, so the player's loop (should it ever come) does not click.
     for (std::size_t i = t.frames() - 441; i < t.frames(); ++i)
         ASSERT_LT(std::abs(t.samples[2 * i]), 64);
+}
+
+TEST(MusicTrack, EndingDiesAwayBeforeTheProgramQuits)
+{
+    REQUIRE_TRACK();
+    const auto frame = [](double s) { return static_cast<std::size_t>(std::llround(s * kTrackRate)); };
+    // The program ends at 126 s: what plays from 125.8 s on is already below -60 dBFS, every sample.
+    EXPECT_LT(peakDbfs(frame(125.8), decoded().track.frames()), -60.0);
+    // ... and it got there by fading, not by stopping: the final chord still sounds after the hit,
+    // and the last half second before the silence is already quiet.
+    EXPECT_GT(peakDbfs(frame(123.5), frame(124.0)), -20.0);
+    EXPECT_LT(peakDbfs(frame(125.3), frame(125.8)), -30.0);
 }
 
 TEST(MusicTrack, IntroGlowBreathesGently)

@@ -798,14 +798,15 @@ void Composer::LayTransitions()
     AddSteps(T("clap"), 260.0, "....X...", 0.25, 0, 0.25);
     T("kick.dance").notes.push_back(ev(kEndingStartBeat, 0.25, 0, 1.0f));
     T("crash").notes.push_back(ev(kEndingStartBeat, 1.0, 0, 1.0f));
-    // -- ending: Am9 rings out, the bell remembers the theme's first notes, the wind returns
+    // -- ending, 2.6 s to silence (see Tempo.h): Am9 rings out, the bell remembers the theme's
+    //    first notes in eighths and its last A dies away in the fade, the wind returns
     for (int n : notesOf("A3 C4 E4 G4 B4"))
-        T("pad").notes.push_back(ev(kEndingStartBeat, 7.0, n, 0.6f, 0.35f));
+        T("pad").notes.push_back(ev(kEndingStartBeat, 3.0, n, 0.6f, 0.35f));
     for (int n : notesOf("G3 C4 E4 B4"))
         T("keys").notes.push_back(ev(kEndingStartBeat, 3.0, n, 0.9f, 0.6f));
-    T("sub").notes.push_back(ev(kEndingStartBeat, 3.0, NoteNumber("A1"), 0.9f));
-    AddMelody(T("bell"), kEndingStartBeat, "E5:4:2 D5:6:2 C5:8:4 B4:12:4 A4:16:8", 0.0, 0.7f, 0.2f);
-    T("wind").notes.push_back(ev(kEndingStartBeat, 4.0, 60, 0.5f));
+    T("sub").notes.push_back(ev(kEndingStartBeat, 2.5, NoteNumber("A1"), 0.9f));
+    AddMelody(T("bell"), kEndingStartBeat, "E5:2:2 D5:4:2 C5:6:2 B4:8:2 A4:10:8", 0.0, 0.7f, 0.2f);
+    T("wind").notes.push_back(ev(kEndingStartBeat, 3.0, 60, 0.5f));
 }
 } // namespace
 
