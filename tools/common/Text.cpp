@@ -12,6 +12,40 @@
 
 namespace vqtools
 {
+std::vector<char32_t> DecodeUtf8(const std::string& text)
+{
+    std::vector<char32_t> out;
+    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    for (std::size_t i = 0; i < text.size();)
+    {
+        const unsigned char b = byte(i);
+        // Continuation bytes that follow a lead byte: C2..DF one, E0..EF two, F0..F4 three.
+        const int more = b >= 0xF5 ? 0 : b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 ? 1 : 0;
+        char32_t c = more == 3 ? b & 0x07u : more == 2 ? b & 0x0Fu : b & 0x1Fu;
+        bool good = more > 0;
+        for (int k = 1; good && k <= more; ++k)
+        {
+            good = i + k < text.size() && (byte(i + k) & 0xC0) == 0x80;
+            if (good)
+                c = (c << 6) | (byte(i + k) & 0x3Fu);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not characters.
+        good = good && !(more == 2 && c < 0x800) && !(more == 3 && (c < 0x10000 || c > 0x10FFFF)) &&
+               !(c >= 0xD800 && c <= 0xDFFF);
+        if (good)
+        {
+            out.push_back(c);
+            i += static_cast<std::size_t>(more) + 1;
+        }
+        else
+        {
+            out.push_back(b);
+            ++i;
+        }
+    }
+    return out;
+}
+
 std::string FindFontFile(const std::string& pattern, std::string& error)
 {
     const std::string family = pattern.substr(0, pattern.find(':'));
@@ -108,9 +142,10 @@ template <typename F> float walk(FT_Face face, const std::string& text, float tr
     const bool kerning = FT_HAS_KERNING(face);
     long pen = 0;
     FT_UInt previous = 0;
-    for (std::size_t i = 0; i < text.size(); ++i)
+    const std::vector<char32_t> chars = DecodeUtf8(text);
+    for (std::size_t i = 0; i < chars.size(); ++i)
     {
-        const FT_UInt index = FT_Get_Char_Index(face, static_cast<unsigned char>(text[i]));
+        const FT_UInt index = FT_Get_Char_Index(face, chars[i]);
         if (kerning && previous && index)
         {
             FT_Vector k;

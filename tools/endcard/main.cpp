@@ -157,7 +157,7 @@ void landscape(Canvas& c)
 
 void title(Canvas& c)
 {
-    const std::string text = "Kromelvastind - Brastelmoorvinge";
+    const std::string text = "Kromelvastind \u2013 Brastelmoorvinge"; // an en dash between the names
     auto face = OpenFaceOrDie("Liberation Serif:bold");
     const float tracking = 1.5f;
     int size = 64;

@@ -3,6 +3,7 @@
 #include "music/Tempo.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <stdexcept>
 
@@ -26,12 +27,19 @@ const Chord kGroove[8] = {{"Am7", "A1", "G3 C4 E4 A4"},   {"D9", "D2", "F#3 C4 E
                           {"Fmaj9", "F1", "A3 C4 E4 G4"}, {"G6", "G1", "G3 B3 D4 E4"},
                           {"Am7", "A1", "G3 C4 E4 A4"},   {"D9", "D2", "F#3 C4 E4 A4"},
                           {"Fmaj9", "F1", "A3 C4 E4 G4"}, {"E7", "E1", "G#3 B3 D4 E4"}};
+// The vortex's break leaves the loop for VI and iv, then holds the dominant (suspended, then with
+// its third) so that the anthem's A minor lands as an arrival.
+const Chord kBreakChords[4] = {{"Fmaj7", "F1", "F3 A3 C4 E4"},
+                               {"Dm(add9)", "D2", "D3 F3 A3 E4"},
+                               {"Esus4", "E1", "A3 B3 E4"},
+                               {"E", "E1", "G#3 B3 E4"}};
 
 // The theme: eight bars over kThemeChords, in sixteenth steps. The first seven bars are shared; the
-// last bar either closes on the E chord or, before the drop, climbs and holds.
-const char* kThemeBars1to7 = "E5:0:6 D5:6:2 C5:8:4 B4:12:2 C5:14:2 A4:16:8 C5:24:4 F5:28:4 "
-                             "E5:32:6 D5:38:2 E5:40:4 G5:44:4 D5:48:12 B4:60:4 "
-                             "E5:64:6 D5:70:2 C5:72:4 B4:76:2 C5:78:2 A4:80:6 C5:86:2 F5:88:4 E5:92:4 "
+// last bar either closes on the E chord or, before the drop, climbs and holds. Its second half
+// (bars 5 to 8, over Am F G E) also stands alone: the vortex's anthem is that long.
+const char* kThemeBars1to4 = "E5:0:6 D5:6:2 C5:8:4 B4:12:2 C5:14:2 A4:16:8 C5:24:4 F5:28:4 "
+                             "E5:32:6 D5:38:2 E5:40:4 G5:44:4 D5:48:12 B4:60:4 ";
+const char* kThemeBars5to7 = "E5:64:6 D5:70:2 C5:72:4 B4:76:2 C5:78:2 A4:80:6 C5:86:2 F5:88:4 E5:92:4 "
                              "D5:96:4 B4:100:4 G4:104:4 B4:108:4 ";
 const char* kThemeCloses = "G#4:112:8 B4:120:4 E5:124:4";
 const char* kThemeClimbs = "G#4:112:4 B4:116:4 E5:120:6";
@@ -100,6 +108,7 @@ struct Part
     int bars;
     Style style;
     unsigned layers;
+    const Chord* chords = nullptr; // a progression of its own, one chord per bar; else the style's loop
 };
 
 // The song, bar by bar (bar n starts at beat 4 n, see Tempo.h). Crashes, fills, risers, the drone
@@ -111,10 +120,18 @@ const Part kArrangement[] = {
     {"arpeggio+", 7, 4, Style::Intro, kPad | kArp | kSub | kShaker},
     {"theme", 11, 8, Style::Intro, kPad | kArp | kSub | kBass | kShaker | kHats | kKick | kTheme},
     {"build", 19, 8, Style::Intro, kPad | kArp | kSub | kBass | kHats | kKick | kClap | kTheme | kDouble},
-    // vortex, 50.8 .. 80.8 s: rolling bass, acid line and stabs; then the theme as an anthem.
+    // vortex, 50.8 .. 80.8 s, four phrases of four bars: the drop with its rolling bass; the same
+    // drive with a climbing bass line and brighter, syncopated stabs; a break (no drums, the acid
+    // line alone over a new progression) that turns into a rising snare roll; the theme's second
+    // half as an anthem over a galloping bass. The accented kicks, the ones the camera jumps on,
+    // open the bars of the drive, drive+ and anthem and the break's first.
     {"drive", 27, 4, Style::Vortex, kKick | kClap | kHats | kBass | kStabs | kAcid | kPad},
-    {"drive+", 31, 4, Style::Vortex, kKick | kClap | kHats | kOpenHat | kBass | kStabs | kAcid | kPad},
-    {"anthem", 35, 8, Style::Vortex, kKick | kClap | kHats | kOpenHat | kRide | kBass | kPad | kAcid | kLead},
+    {"drive+", 31, 4, Style::Vortex,
+     kKick | kClap | kHats | kOpenHat | kShaker | kBass | kStabs | kAcid | kPad},
+    {"break", 35, 2, Style::Vortex, kKick | kPad | kArp | kAcid, kBreakChords},
+    {"rise", 37, 2, Style::Vortex, kKick | kHats | kPad | kArp | kAcid, kBreakChords + 2},
+    {"anthem", 39, 4, Style::Vortex,
+     kKick | kClap | kHats | kOpenHat | kRide | kShaker | kBass | kStabs | kPad | kLead},
     // dance, 80.8 .. 123 s: house groove, then the hook, then the intro's arpeggio comes back.
     {"groove", 43, 8, Style::Dance, kKick | kClap | kHats | kSub | kBass | kKeys},
     {"hook", 51, 8, Style::Dance,
@@ -138,10 +155,12 @@ int styleOrigin(Style s)
     return 0;
 }
 
-const Chord& chordAt(Style s, int bar)
+const Chord& chordAt(const Part& p, int bar)
 {
-    const int i = ((bar - styleOrigin(s)) % 8 + 8) % 8;
-    return s == Style::Dance ? kGroove[i] : kThemeChords[i];
+    if (p.chords)
+        return p.chords[bar - p.firstBar];
+    const int i = ((bar - styleOrigin(p.style)) % 8 + 8) % 8;
+    return p.style == Style::Dance ? kGroove[i] : kThemeChords[i];
 }
 
 // ---------------------------------------------------------------- voices
@@ -272,6 +291,10 @@ const Track* CSong::Find(const std::string& name) const
 
 namespace
 {
+// Vortex kick velocities: see Composer::vortexKicks.
+constexpr float kAccentKick = 1.0f;
+constexpr float kPlainKick = 0.52f;
+
 // Builds the notes of every part, layer by layer. The per-style patterns live here.
 class Composer
 {
@@ -290,33 +313,37 @@ public:
     {
         for (int bar = p.firstBar; bar < p.firstBar + p.bars; ++bar)
         {
-            const Chord& c = chordAt(p.style, bar);
+            const Chord& c = chordAt(p, bar);
             const double b0 = bar * kBeatsPerBar;
             const double inPart = static_cast<double>(bar - p.firstBar) / p.bars; // 0 .. <1
+            // In the vortex the cymbals stand apart from the centre, where kick and bass sit.
+            const bool spread = p.style == Style::Vortex;
             if (p.layers & kPad)
-                pad(p.style, c, b0, bar);
+                pad(p, c, b0, bar);
             if (p.layers & kArp)
                 arp(p.style, c, b0, bar);
             if (p.layers & kSub)
                 sub(p.style, c, b0);
             if (p.layers & kBass)
-                bass(p.style, c, b0, bar, inPart);
+                bass(p, c, b0, bar, inPart);
             if (p.layers & kShaker)
                 shaker(p.style, b0, bar);
             if (p.layers & kHats)
-                hats(p.style, b0, bar, p.name, inPart);
+                hats(p, b0, bar, inPart);
             if (p.layers & kOpenHat)
-                AddSteps(T("hat.open"), b0, "..X...X...X...X.", 0.25, 0, 0.25, 0.8f);
+                panned(T("hat.open"), spread ? -0.45f : 0.0f,
+                       [&](Track& t) { AddSteps(t, b0, "..X...X...X...X.", 0.25, 0, 0.25, 0.8f); });
             if (p.layers & kRide)
-                AddSteps(T("ride"), b0, "x.o.x.o.x.o.x.o.", 0.25, 0, 0.5, 0.7f);
+                panned(T("ride"), spread ? 0.5f : 0.0f,
+                       [&](Track& t) { AddSteps(t, b0, "x.o.x.o.x.o.x.o.", 0.25, 0, 0.5, 0.7f); });
             if (p.layers & kKick)
-                kicks(p.style, b0, bar, p.name);
+                kicks(p, b0, bar);
             if (p.layers & kClap)
                 claps(p.style, b0, bar);
             if (p.layers & kStabs)
-                stabs(c, b0, bar);
+                stabs(p, c, b0, bar);
             if (p.layers & kAcid)
-                acid(c, b0, bar, p.name);
+                acid(p, c, b0, bar);
             if (p.layers & kKeys)
                 keys(c, b0, bar);
         }
@@ -324,13 +351,19 @@ public:
         if (p.layers & kTheme)
         {
             const bool build = std::string(p.name) == "build";
-            const std::string melody = std::string(kThemeBars1to7) + (build ? kThemeClimbs : kThemeCloses);
+            const std::string melody =
+                std::string(kThemeBars1to4) + kThemeBars5to7 + (build ? kThemeClimbs : kThemeCloses);
             AddMelody(T("bell"), start, melody, 0.0, build ? 0.9f : 0.75f, build ? 0.6f : 0.2f);
             if (p.layers & kDouble)
                 AddMelody(T("lead.soft"), start, melody, -12.0, 0.7f, 0.0f, true);
         }
         if (p.layers & kLead)
-            AddMelody(T("lead"), start, std::string(kThemeBars1to7) + kThemeClimbs, 0.0, 1.0f, 0.5f, true);
+        {
+            // The theme's second half: its steps count from bar 5 of the theme, four bars earlier.
+            const std::string half = std::string(kThemeBars5to7) + kThemeClimbs;
+            AddMelody(T("lead"), start - 4.0 * kBeatsPerBar, half, 0.0, 1.0f, 0.5f, true);
+            AddMelody(T("bell"), start - 4.0 * kBeatsPerBar, half, 12.0, 0.45f, 0.3f);
+        }
         if (p.layers & kHook)
             for (int pair = 0; pair * 2 < p.bars; ++pair)
                 AddMelody(T("hook"), start + pair * 8.0, pair % 2 == 0 ? kHookCall : kHookAnswer, 0.0,
@@ -342,20 +375,41 @@ public:
 private:
     CSong& song;
 
-    void pad(Style s, const Chord& c, double b0, int bar)
+    // Lays notes through add, then puts every note it added at `pan`.
+    template <typename F> void panned(Track& t, float pan, F add)
+    {
+        const std::size_t from = t.notes.size();
+        add(t);
+        for (std::size_t i = from; i < t.notes.size(); ++i)
+            t.notes[i].pan = pan;
+    }
+
+    void pad(const Part& p, const Chord& c, double b0, int bar)
     {
         const std::vector<int> v = notesOf(c.voicing);
         float vel = 0.75f, mod = 0.0f;
         int shift = 0;
-        switch (s)
+        switch (p.style)
         {
         case Style::Intro:
             mod = static_cast<float>(bar) / 27.0f; // the filter opens over the whole intro
             break;
         case Style::Vortex:
-            vel = bar >= 35 ? 0.8f : 0.5f;
-            mod = 0.9f;
+        {
+            const std::string part = p.name;
+            if (part == "break" || part == "rise")
+            {
+                // With the drums gone the pad carries the break, opening bar by bar into the rise.
+                vel = 0.9f;
+                mod = 0.35f + 0.15f * static_cast<float>(bar - 35);
+            }
+            else
+            {
+                vel = part == "anthem" ? 0.8f : 0.6f;
+                mod = 0.9f;
+            }
             break;
+        }
         case Style::Dance:
             vel = 0.5f;
             mod = 0.45f;
@@ -377,12 +431,14 @@ private:
             tones.push_back(tones[i] + 12);
         static const int kOrder[16] = {0, 1, 2, 3, 1, 2, 3, 4, 2, 3, 4, 5, 4, 3, 2, 1};
         const float progress = s == Style::Intro ? static_cast<float>(bar - 3) / 24.0f : 0.6f;
+        // In the vortex's break the arpeggio runs from side to side across the whole stage.
+        const float side = s == Style::Vortex ? 0.7f : 0.3f;
         for (int step = 0; step < 16; ++step)
         {
             const float accent = step % 4 == 0 ? 1.0f : 0.8f;
             NoteEvent e =
                 ev(b0 + step * 0.25, 0.2, tones[static_cast<std::size_t>(kOrder[step])],
-                   (0.55f + 0.3f * progress) * accent, 0.15f + 0.6f * progress, step % 2 ? 0.3f : -0.3f);
+                   (0.55f + 0.3f * progress) * accent, 0.15f + 0.6f * progress, step % 2 ? side : -side);
             if (s == Style::Dance)
             {
                 e.beat = Swing(e.beat, 0.18);
@@ -406,10 +462,10 @@ private:
             T("sub").notes.push_back(ev(b0 + st * 0.25, 0.4, n, 0.9f));
     }
 
-    void bass(Style s, const Chord& c, double b0, int bar, double inPart)
+    void bass(const Part& p, const Chord& c, double b0, int bar, double inPart)
     {
         const int root = NoteNumber(c.root);
-        switch (s)
+        switch (p.style)
         {
         case Style::Intro:
         {
@@ -427,19 +483,32 @@ private:
         }
         case Style::Vortex:
         {
-            // Rolling: three sixteenths after every kick, the last one an octave up.
-            for (int beat = 0; beat < 4; ++beat)
+            const auto mod = static_cast<float>(0.3 + 0.5 * (bar - 27) / 16.0);
+            Track& t = T("bass.roll");
+            if (std::string(p.name) == "anthem")
             {
-                if (bar == 42 && beat == 3)
-                    break; // the fill
+                // Galloping: the off-beat eighth, then its sixteenth an octave up.
+                for (int beat = 0; beat < 4; ++beat)
+                {
+                    if (bar == 42 && beat == 3)
+                        break; // the fill
+                    t.notes.push_back(ev(b0 + beat + 0.5, 0.22, root, 1.0f, mod));
+                    t.notes.push_back(ev(b0 + beat + 0.75, 0.2, root + 12, 0.85f, mod));
+                }
+                break;
+            }
+            // Rolling: three sixteenths after every kick. The drive ends each beat an octave up;
+            // drive+ climbs through the octave and, every other beat, the fifth above it.
+            static const int kRoll[3] = {0, 0, 12};
+            static const int kClimb[2][3] = {{0, 12, 0}, {0, 12, 19}};
+            const bool climbs = std::string(p.name) == "drive+";
+            for (int beat = 0; beat < 4; ++beat)
                 for (int st = 1; st < 4; ++st)
                 {
-                    NoteEvent e =
-                        ev(b0 + beat + st * 0.25, 0.2, root + (st == 3 ? 12 : 0), st == 3 ? 0.8f : 1.0f,
-                           static_cast<float>(0.3 + 0.5 * (bar - 27) / 16.0));
-                    T("bass.roll").notes.push_back(e);
+                    const int semis = climbs ? kClimb[beat % 2][st - 1] : kRoll[st - 1];
+                    t.notes.push_back(
+                        ev(b0 + beat + st * 0.25, 0.2, root + semis, semis > 0 ? 0.8f : 1.0f, mod));
                 }
-            }
             break;
         }
         case Style::Dance:
@@ -471,32 +540,48 @@ private:
 
     void shaker(Style s, double b0, int bar)
     {
-        if (s == Style::Intro)
-        {
-            AddSteps(T("shaker"), b0, "o.x.o.x.o.x.o.x.", 0.25, 0, 0.1, bar < 11 ? 0.45f : 0.6f);
-            return;
-        }
         Track& t = T("shaker");
-        const std::size_t from = t.notes.size();
-        AddSteps(t, b0, "oxoxoxoxoxoxoxox", 0.25, 0, 0.1, 0.55f);
-        for (std::size_t i = from; i < t.notes.size(); ++i)
-            t.notes[i].beat = Swing(t.notes[i].beat, 0.18);
-    }
-
-    void hats(Style s, double b0, int bar, const char* part, double inPart)
-    {
-        Track& t = T("hat");
-        const std::size_t from = t.notes.size();
         switch (s)
         {
         case Style::Intro:
-            if (std::string(part) == "theme")
+            AddSteps(t, b0, "o.x.o.x.o.x.o.x.", 0.25, 0, 0.1, bar < 11 ? 0.45f : 0.6f);
+            break;
+        case Style::Vortex:
+            // Straight, on the side opposite the open hat, leaning on the sixteenths between the eighths.
+            panned(t, 0.55f, [&](Track& s16) { AddSteps(s16, b0, "oxoxoxoxoxoxoxox", 0.25, 0, 0.1, 0.8f); });
+            break;
+        case Style::Dance:
+        {
+            const std::size_t from = t.notes.size();
+            AddSteps(t, b0, "oxoxoxoxoxoxoxox", 0.25, 0, 0.1, 0.55f);
+            for (std::size_t i = from; i < t.notes.size(); ++i)
+                t.notes[i].beat = Swing(t.notes[i].beat, 0.18);
+            break;
+        }
+        }
+    }
+
+    void hats(const Part& p, double b0, int bar, double inPart)
+    {
+        Track& t = T("hat");
+        const std::size_t from = t.notes.size();
+        const std::string part = p.name;
+        float pan = 0.25f;
+        switch (p.style)
+        {
+        case Style::Intro:
+            if (part == "theme")
                 AddSteps(t, b0, "..x...x...x...x.", 0.25, 0, 0.1, 0.5f);
             else
                 AddSteps(t, b0, "o.x.o.x.o.x.o.xo", 0.25, 0, 0.1, static_cast<float>(0.55 + 0.35 * inPart));
             break;
         case Style::Vortex:
-            AddSteps(t, b0, bar == 42 ? "oxXxoxXxoxXx...." : "oxXxoxXxoxXxoxXx", 0.25, 0, 0.1, 0.85f);
+            if (part == "rise") // eighths, then sixteenths, swelling
+                AddSteps(t, b0, bar == p.firstBar ? "x.x.x.x.x.x.x.x." : "xxxxxxxxxxxxxxxx", 0.25, 0, 0.1,
+                         static_cast<float>(0.55 + 0.4 * inPart));
+            else
+                AddSteps(t, b0, bar == 42 ? "oxXxoxXxoxXx...." : "oxXxoxXxoxXxoxXx", 0.25, 0, 0.1, 1.0f);
+            pan = 0.0f; // set per step below
             break;
         case Style::Dance:
             AddSteps(t, b0, "xo.oxo.oxo.oxo.o", 0.25, 0, 0.1, 0.8f);
@@ -505,30 +590,51 @@ private:
             break;
         }
         for (std::size_t i = from; i < t.notes.size(); ++i)
-            t.notes[i].pan = 0.25f;
+        {
+            // The vortex's hats swap sides every sixteenth: the eighths left, the ones between right.
+            const bool between = std::llround(t.notes[i].beat * 4.0) % 2 != 0;
+            t.notes[i].pan = p.style == Style::Vortex ? (between ? 0.5f : -0.35f) : pan;
+        }
     }
 
-    void kicks(Style s, double b0, int bar, const char* part)
+    void kicks(const Part& p, double b0, int bar)
     {
-        switch (s)
+        switch (p.style)
         {
         case Style::Intro:
-            if (std::string(part) == "theme")
+            if (std::string(p.name) == "theme")
                 AddSteps(T("kick.soft"), b0, "x.......x.......", 0.25, 0, 0.25, 0.8f);
             else
                 AddSteps(T("kick.soft"), b0, bar == 26 ? "x...x...x......." : "x...x...x...x...", 0.25, 0,
                          0.25, static_cast<float>(0.8 + 0.2 * (bar - 19) / 7.0));
             break;
         case Style::Vortex:
-        {
-            const char* pattern = bar == 42 ? "X...X...X......." : "X...X...X...X...";
-            AddSteps(T("kick.hard"), b0, pattern, 0.25, 0, 0.25);
+            vortexKicks(p, b0, bar);
             break;
-        }
         case Style::Dance:
             AddSteps(T("kick.dance"), b0, "X...X...X...X...", 0.25, 0, 0.25);
             break;
         }
+    }
+
+    // The vortex camera jumps on the kick band passing 2.0, so only the first kick of a bar hits at
+    // full strength ('A'); the others ('k') stay clear below that and clear above the 0.6 the
+    // picture still pulses at. The break keeps only its first kick; the rise comes back in
+    // quarters, then eighths, and stops for the last beat.
+    void vortexKicks(const Part& p, double b0, int bar)
+    {
+        const std::string part = p.name;
+        const char* steps = "A...k...k...k...";
+        if (part == "break")
+            steps = bar == p.firstBar ? "A..............." : "................";
+        else if (part == "rise")
+            steps = bar == p.firstBar ? "k...k...k...k..." : "k.k.k.k.k.k.....";
+        else if (bar == 42)
+            steps = "A...k...k......."; // the fill
+        Track& t = T("kick.hard");
+        for (int st = 0; st < 16; ++st)
+            if (steps[st] != '.')
+                t.notes.push_back(ev(b0 + st * 0.25, 0.25, 0, steps[st] == 'A' ? kAccentKick : kPlainKick));
     }
 
     void claps(Style s, double b0, int bar)
@@ -555,44 +661,59 @@ private:
         }
     }
 
-    // Off-beat supersaw stabs, opening up over the drive.
-    void stabs(const Chord& c, double b0, int bar)
+    // Supersaw stabs, thrown from side to side: on the off-beats in the drive and the anthem,
+    // syncopated in dotted eighths in drive+, the filter opening all the while.
+    void stabs(const Part& p, const Chord& c, double b0, int bar)
     {
         const std::vector<int> v = notesOf(c.voicing);
-        const auto mod = static_cast<float>((bar - 27) / 8.0);
-        for (int beat = 0; beat < 4; ++beat)
+        const auto mod = static_cast<float>(std::min(1.0, (bar - 27) / 8.0));
+        const char* rhythm = std::string(p.name) == "drive+" ? "..x..x..x...x.x." : "..x...x...x...x.";
+        int hit = 0;
+        for (int st = 0; st < 16; ++st)
+        {
+            if (rhythm[st] == '.' || (bar == 42 && st >= 12))
+                continue;
+            const float pan = hit++ % 2 ? 0.45f : -0.45f;
             for (int n : v)
-                T("stabs").notes.push_back(ev(b0 + beat + 0.5, 0.3, n + 12, 0.8f, mod));
+                T("stabs").notes.push_back(ev(b0 + st * 0.25, 0.3, n + 12, 0.8f, mod, pan));
+        }
     }
 
-    // Sixteenth acid line over the chord: root, octave, fifth and third, with slides and accents.
-    void acid(const Chord& c, double b0, int bar, const char* part)
+    // Sixteenth acid line over the chord: root, octave, fifth and third (the fourth over a
+    // suspended chord), with slides and accents. In the break it plays alone and its filter
+    // opens over the break and the rise.
+    void acid(const Part& p, const Chord& c, double b0, int bar)
     {
         const std::vector<int> v = notesOf(c.voicing);
         const int root = NoteNumber(c.root) % 12 + 48; // octave 3
-        int third = 3;                                 // minor unless the voicing holds a major third
+        bool major = false, fourth = false;
         for (int n : v)
-            if ((n - root + 120) % 12 == 4)
-                third = 4;
+        {
+            major = major || (n - root + 120) % 12 == 4;
+            fourth = fourth || (n - root + 120) % 12 == 5;
+        }
+        const int third = major ? 4 : fourth ? 5 : 3;
         const int fifth = 7;
         const int off[16] = {0, 0, 12, 0, fifth, 0,     12, third + 12,
                              0, 0, 12, 0, third, fifth, 12, fifth + 12};
         const char* accents = "X.x.x.Xxx.X.xxXx";
-        const bool quiet = std::string(part) == "anthem";
-        const float mod = quiet ? 0.35f : static_cast<float>(0.1 + 0.8 * (bar - 27) / 8.0);
+        const std::string part = p.name;
+        const bool alone = part == "break" || part == "rise";
         Track& t = T("acid");
         for (int st = 0; st < 16; ++st)
         {
             if (bar == 42 && st >= 12)
                 break;
+            const double at = (bar - 27) + st / 16.0; // bars into the vortex
+            const auto mod = static_cast<float>(alone ? 0.05 + 0.9 * (at - 8.0) / 4.0 : 0.1 + 0.8 * at / 8.0);
             NoteEvent e = ev(b0 + st * 0.25, st % 4 == 3 ? 0.25 : 0.18, root + off[st],
-                             (accents[st] == 'X'   ? 1.0f
-                              : accents[st] == 'x' ? 0.8f
-                                                   : 0.6f) *
-                                 (quiet ? 0.6f : 1.0f),
+                             accents[st] == 'X'   ? 1.0f
+                             : accents[st] == 'x' ? 0.8f
+                                                  : 0.6f,
                              mod);
             if (st == 7 || st == 15) // slides into the next bar's line
                 e.glideFrom = root + off[st - 1];
+            e.pan = static_cast<float>(0.5 * std::sin(M_PI * st / 8.0)); // circling once a bar
             t.notes.push_back(e);
         }
     }
@@ -636,12 +757,28 @@ void Composer::LayTransitions()
         for (; at < speed.until - 1e-9; at += speed.step)
             roll.notes.push_back(ev(at, 0.1, 0, static_cast<float>(0.4 + 0.6 * (at - 100.0) / 7.5)));
     T("crash").notes.push_back(ev(kVortexStartBeat, 1.0, 0, 1.0f));
-    // -- halfway through the vortex: a snare fill and a crash
-    AddSteps(T("snare.roll"), 139.0, "xxXX", 0.25, 0, 0.1, 0.9f);
+    // -- vortex: a crash on the first beat of every phrase; a snare fill into the break
+    T("crash").notes.push_back(ev(124.0, 1.0, 0, 0.8f));
+    AddSteps(roll, 139.0, "xxXX", 0.25, 0, 0.1, 0.9f);
     T("crash").notes.push_back(ev(140.0, 1.0, 0, 0.9f));
+    // -- the break remembers the intro: the bell's opening motif over the break and the rise
+    AddMelody(T("bell"), 140.0, kDawnMotif, 0.0, 0.6f, 0.3f);
+    // -- the rise, bars 37 and 38: a riser and a roll that doubles its speed twice, into the anthem
+    T("riser").notes.push_back(ev(148.0, 7.75, 60, 0.7f));
+    const struct
+    {
+        double step, until;
+    } kRiseSpeeds[3] = {{0.5, 152.0}, {0.25, 155.0}, {0.125, 156.0}};
+    at = 148.0;
+    for (const auto& speed : kRiseSpeeds)
+        for (; at < speed.until - 1e-9; at += speed.step)
+            roll.notes.push_back(ev(at, 0.1, 0, static_cast<float>(0.35 + 0.55 * (at - 148.0) / 8.0)));
+    T("crash").notes.push_back(ev(156.0, 1.0, 0, 1.0f));
     // -- end of the vortex: riser, a snare roll and falling toms, then the dance
     T("riser").notes.push_back(ev(164.0, 7.9, 60, 0.8f));
-    for (int i = 0; i < 12; ++i)
+    // (The roll waits a sixteenth after the bar's first kick: on top of it, it would make the limiter
+    // pull that accent down towards the camera's jump level.)
+    for (int i = 1; i < 12; ++i)
         roll.notes.push_back(ev(168.0 + i * 0.25, 0.1, 0, static_cast<float>(0.5 + 0.5 * i / 11.0)));
     const char* toms[4] = {"D3", "B2", "G2", "E2"};
     for (int i = 0; i < 4; ++i)
@@ -661,14 +798,15 @@ void Composer::LayTransitions()
     AddSteps(T("clap"), 260.0, "....X...", 0.25, 0, 0.25);
     T("kick.dance").notes.push_back(ev(kEndingStartBeat, 0.25, 0, 1.0f));
     T("crash").notes.push_back(ev(kEndingStartBeat, 1.0, 0, 1.0f));
-    // -- ending: Am9 rings out, the bell remembers the theme's first notes, the wind returns
+    // -- ending, 2.6 s to silence (see Tempo.h): Am9 rings out, the bell remembers the theme's
+    //    first notes in eighths and its last A dies away in the fade, the wind returns
     for (int n : notesOf("A3 C4 E4 G4 B4"))
-        T("pad").notes.push_back(ev(kEndingStartBeat, 7.0, n, 0.6f, 0.35f));
+        T("pad").notes.push_back(ev(kEndingStartBeat, 3.0, n, 0.6f, 0.35f));
     for (int n : notesOf("G3 C4 E4 B4"))
         T("keys").notes.push_back(ev(kEndingStartBeat, 3.0, n, 0.9f, 0.6f));
-    T("sub").notes.push_back(ev(kEndingStartBeat, 3.0, NoteNumber("A1"), 0.9f));
-    AddMelody(T("bell"), kEndingStartBeat, "E5:4:2 D5:6:2 C5:8:4 B4:12:4 A4:16:8", 0.0, 0.7f, 0.2f);
-    T("wind").notes.push_back(ev(kEndingStartBeat, 4.0, 60, 0.5f));
+    T("sub").notes.push_back(ev(kEndingStartBeat, 2.5, NoteNumber("A1"), 0.9f));
+    AddMelody(T("bell"), kEndingStartBeat, "E5:2:2 D5:4:2 C5:6:2 B4:8:2 A4:10:8", 0.0, 0.7f, 0.2f);
+    T("wind").notes.push_back(ev(kEndingStartBeat, 3.0, 60, 0.5f));
 }
 } // namespace
 
@@ -677,9 +815,9 @@ CSong CSong::Compose()
     CSong s;
     // Drums
     s.Add("kick.soft", kick(110, 47, 0.025, 0.0, 0.13, 0.03, 1.0), mix(0.30f, 0.0f, 0.0f, 0.0f));
-    s.Add("kick.hard", kick(250, 105, 0.006, 0.035, 0.045, 0.12, 2.2), mix(0.95f, 0.0f, 0.0f, 0.0f));
+    s.Add("kick.hard", kick(250, 105, 0.006, 0.035, 0.035, 0.08, 2.2), mix(0.95f, 0.0f, 0.0f, 0.0f));
     s.Add("kick.dance", kick(210, 57, 0.026, 0.010, 0.15, 0.08, 1.5), mix(0.55f, 0.0f, 0.0f, 0.0f));
-    s.Add("snare", snare(190, 0.06, 0.14, 0.9), mix(0.22f, 0.12f, 0.0f, 0.0f));
+    s.Add("snare", snare(190, 0.06, 0.14, 0.9), mix(0.28f, 0.12f, 0.0f, 0.0f));
     s.Add("snare.roll", snare(200, 0.04, 0.08, 0.9), mix(0.20f, 0.15f, 0.0f, 0.0f));
     Voice clap;
     clap.type = Instrument::Clap;
@@ -722,7 +860,7 @@ CSong CSong::Compose()
     Voice roll = synth(2, 9, 0.2, 0.2, 260, 1.2, 2.8, 0.07, 1.4, CEnvelope(0.002, 0.1, 0.5, 0.03));
     roll.subLevel = 0.4;
     roll.drive = 1.6;
-    s.Add("bass.roll", roll, mix(0.26f, 0.0f, 0.0f, 0.85f));
+    s.Add("bass.roll", roll, mix(0.36f, 0.0f, 0.0f, 0.85f));
     Voice mid = synth(2, 10, 0.3, 0.5, 650, 1.0, 2.0, 0.1, 1.2, CEnvelope(0.003, 0.18, 0.55, 0.05));
     mid.highpass = 170.0;
     s.Add("bass.mid", mid, mix(0.8f, 0.0f, 0.0f, 0.5f));
@@ -730,7 +868,7 @@ CSong CSong::Compose()
     s.Add("pad", synth(5, 20, 0.9, 0.0, 450, 3.2, 0.3, 1.5, 0.6, CEnvelope(1.1, 2.0, 0.85, 0.3)),
           mix(0.11f, 0.35f, 0.0f, 0.55f));
     s.Add("stabs", synth(7, 25, 0.8, 0.0, 1500, 1.5, 2.0, 0.08, 0.8, CEnvelope(0.002, 0.12, 0.35, 0.05)),
-          mix(0.10f, 0.2f, 0.15f, 0.7f));
+          mix(0.2f, 0.2f, 0.3f, 0.7f));
     s.Add("arp", synth(2, 7, 0.5, 0.5, 450, 2.5, 3.0, 0.09, 1.3, CEnvelope(0.002, 0.18, 0.0, 0.1)),
           mix(0.22f, 0.2f, 0.35f, 0.3f));
     s.Add("keys", fm(1.0, 1.6, 0.25, 0.3, 4, CEnvelope(0.002, 0.5, 0.3, 0.08)), mix(0.2f, 0.2f, 0.1f, 0.35f));
@@ -739,11 +877,11 @@ CSong CSong::Compose()
     Voice acid = synth(1, 0, 0, 0.0, 220, 3.0, 3.5, 0.08, 6.0, CEnvelope(0.002, 0.15, 0.4, 0.03));
     acid.glide = 0.03;
     acid.drive = 2.0;
-    s.Add("acid", acid, mix(0.13f, 0.1f, 0.2f, 0.5f));
+    s.Add("acid", acid, mix(0.18f, 0.1f, 0.35f, 0.65f));
     Voice lead = synth(5, 18, 0.7, 0.15, 2400, 1.0, 1.5, 0.25, 0.9, CEnvelope(0.008, 0.4, 0.75, 0.12));
     lead.vibrato = 0.18;
     lead.glide = 0.018;
-    s.Add("lead", lead, mix(0.2f, 0.25f, 0.3f, 0.4f));
+    s.Add("lead", lead, mix(0.24f, 0.25f, 0.3f, 0.4f));
     Voice soft = synth(3, 10, 0.4, 0.6, 1200, 0.0, 0.5, 0.3, 0.7, CEnvelope(0.03, 0.5, 0.7, 0.2));
     soft.vibrato = 0.12;
     soft.glide = 0.025;

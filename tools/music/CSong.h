@@ -1,6 +1,7 @@
 #pragma once
 // The composed track: its voices, its arrangement and every note, on the grid of Tempo.h.
 #include "music/Sequencer.h"
+#include "music/Tempo.h"
 
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ public:
     const std::vector<double>& PumpBeats() const { return pumpBeats; }
 
     std::vector<Track> tracks;
+    // The whole mix fades out from fadeFrom to fadeTo (seconds, a raised cosine) and is silent
+    // after fadeTo.
+    double fadeFrom = kFadeOutSeconds;
+    double fadeTo = kSilenceSeconds;
 
 private:
     Track& Add(const std::string& name, const Voice& v, const Mix& m);

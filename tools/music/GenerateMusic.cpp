@@ -24,7 +24,7 @@ namespace
 {
 constexpr const char* kOutput = "vqmusikk_best4.mp3";
 constexpr double kTargetLufs = -14.0;
-constexpr double kCeiling = 0.88; // -1.1 dBFS: room for the encoder's overshoot
+constexpr double kCeiling = 0.87; // -1.2 dBFS: room for the encoder's overshoot (up to 0.1 dB on the kicks)
 constexpr int kBitrate = 192;
 
 double since(std::chrono::steady_clock::time_point t0)

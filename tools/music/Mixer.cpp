@@ -130,13 +130,18 @@ StereoBuffer RenderMix(const CSong& song, double seconds, double rate, std::vect
         reverbBus.r[i] += 0.3f * delayBus.r[i];
     }
     CReverb(0.82, 0.45, 0.02, rate).Process(reverbBus);
-    // Remove what no speaker plays and the mix does not need; fade the last 1.5 s to silence.
+    // Remove what no speaker plays and the mix does not need; fade out where the song ends, and the
+    // last 1.5 s of the buffer whatever its length.
     CBiquad hpL = CBiquad::HighPass(24.0, 0.7, rate), hpR = CBiquad::HighPass(24.0, 0.7, rate);
-    const double fadeFrom = seconds - 1.5;
+    const double tailFrom = seconds - 1.5;
     for (std::size_t i = 0; i < frames; ++i)
     {
         const double t = static_cast<double>(i) / rate;
-        const double fade = t < fadeFrom ? 1.0 : std::max(0.0, (seconds - t) / 1.5);
+        double fade = t < tailFrom ? 1.0 : std::max(0.0, (seconds - t) / 1.5);
+        if (t >= song.fadeTo)
+            fade = 0.0;
+        else if (t > song.fadeFrom)
+            fade *= 0.5 + 0.5 * std::cos(M_PI * (t - song.fadeFrom) / (song.fadeTo - song.fadeFrom));
         master.l[i] = static_cast<float>(hpL.Process(master.l[i] + 3.0f * reverbBus.l[i]) * fade);
         master.r[i] = static_cast<float>(hpR.Process(master.r[i] + 3.0f * reverbBus.r[i]) * fade);
     }
