@@ -7,6 +7,7 @@
 #include "Image.h"
 #include "Noise.h"
 #include "Text.h"
+#include "app/platform/DataNames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -261,6 +262,6 @@ int main(int argc, char** argv)
     credits(c);
     Vignette(c, 0.5f, 0.55f);
     edges(c);
-    WriteJpegOrDie(std::string(argv[1]) + "/slutt.jpg", ToImage(c), 95);
+    WriteJpegOrDie(std::string(argv[1]) + "/" + datafile::kClosingPicture, ToImage(c), 95);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "music/Mp3Encoder.h"
 #include "music/Tempo.h"
 
+#include "app/platform/DataNames.h"
 #include "audio/Analysis.h"
 #include "audio/PcmTrack.h"
 
@@ -22,7 +23,7 @@
 
 namespace
 {
-constexpr const char* kOutput = "vqmusikk_best4.mp3";
+constexpr const char* kOutput = datafile::kMusic;
 constexpr double kTargetLufs = -14.0;
 constexpr double kCeiling = 0.87; // -1.2 dBFS: room for the encoder's overshoot (up to 0.1 dB on the kicks)
 constexpr int kBitrate = 192;

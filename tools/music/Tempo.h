@@ -21,26 +21,30 @@
 // 262. Claps, where they play, fall on the second and fourth beat of a bar (beats 4 n + 1 and
 // 4 n + 3).
 
-constexpr double kTrackBpm = 128.0;
+#include "app/platform/Timeline.h"
+
+// The grid itself and the scene boundaries are the program's (app/platform/Timeline.h); this
+// header adds what only the generators need.
+constexpr double kTrackBpm = timeline::kBpm;
 constexpr double kSecondsPerBeat = 60.0 / kTrackBpm; // 0.46875 s
-constexpr int kBeatsPerBar = 4;
+constexpr int kBeatsPerBar = timeline::kBeatsPerBar;
 constexpr double kSecondsPerBar = kSecondsPerBeat * kBeatsPerBar; // 1.875 s
-constexpr double kBeatZeroSeconds = 0.175;
-constexpr int kTrackRate = 44100;
+constexpr double kBeatZeroSeconds = timeline::kBeatZeroSeconds;
+constexpr int kTrackRate = timeline::kTrackRate;
 
 constexpr double BeatToSeconds(double beat) { return kBeatZeroSeconds + beat * kSecondsPerBeat; }
 constexpr double SecondsToBeat(double seconds) { return (seconds - kBeatZeroSeconds) / kSecondsPerBeat; }
 constexpr double BarToSeconds(double bar) { return BeatToSeconds(bar * kBeatsPerBar); }
 
 // Scene boundaries of the picture and the beats the music changes on.
-constexpr double kVortexStartSeconds = 50.8;
-constexpr double kDanceStartSeconds = 80.8;
-constexpr double kEndingStartSeconds = 123.0;
+constexpr double kVortexStartSeconds = timeline::kVortexStart;
+constexpr double kDanceStartSeconds = timeline::kDanceStart;
+constexpr double kEndingStartSeconds = timeline::kEndingStart;
 constexpr int kVortexStartBeat = 108; // bar 27
 constexpr int kDanceStartBeat = 172;  // bar 43
 constexpr int kEndingStartBeat = 262; // bar 65, third beat: the final hit
 // Length of the rendered track; the piece stops at 126 s, before the player would loop it.
-constexpr double kTrackSeconds = 130.0;
+constexpr double kTrackSeconds = timeline::kTrackSeconds;
 // The ending fades out between these two times and the track is silent from the second on, so
 // the program's end at 126 s cuts nothing off (the 0.2 s before it leave room for the encoder's
 // smear around the last sound).
