@@ -47,6 +47,25 @@ TEST(Options, Refusals)
     }
 }
 
+TEST(Options, AValueMayBeJoinedToItsOption)
+{
+    Options o;
+    std::string e;
+    ASSERT_TRUE(parse({"--capture=out", "--fps=30", "--start=60.5", "--frames", "3", "--data=/a=b"}, o, e)) << e;
+    EXPECT_EQ(o.captureDir, "out");
+    EXPECT_EQ(o.fps, 30.0);
+    EXPECT_EQ(o.start, 60.5);
+    EXPECT_EQ(o.frames, 3);
+    EXPECT_EQ(o.dataDir, "/a=b") << "only the first = splits";
+
+    for (auto args : std::vector<std::vector<const char*>>{{"--windowed=1"}, {"--start="}, {"--bogus=1"}})
+    {
+        Options r;
+        EXPECT_FALSE(parse(args, r, e)) << args[0];
+        EXPECT_EQ(e.find('\n'), std::string::npos) << "one line: " << e;
+    }
+}
+
 TEST(Options, PlainPlay)
 {
     Options o;

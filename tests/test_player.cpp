@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,7 +66,10 @@ TEST(Player, HelpAndUnknownOption)
     r = run("--frobnicate");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.output.find("unknown option \"--frobnicate\""), std::string::npos);
-    EXPECT_NE(r.output.find("usage:"), std::string::npos);
+    // One line that says where to look, not the whole usage text.
+    EXPECT_NE(r.output.find("try --help"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("usage:"), std::string::npos) << r.output;
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << r.output;
 }
 
 TEST(Player, MissingFilesAreListedBeforeTheWindowOpens)

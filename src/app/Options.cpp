@@ -16,106 +16,93 @@ bool number(const char* s, double& v)
     v = std::strtod(s, &end);
     return errno == 0 && end && *end == '\0' && std::isfinite(v);
 }
-} // namespace
 
-const char* UsageText()
+bool wholeNumber(const char* s, double& v)
 {
-    return "usage: vqdemo [--windowed] [--start S] [--data DIR] [--verbose]\n"
-           "       vqdemo --capture DIR --fps N [--start S] [--until S | --frames K] [--seed N] [--data DIR]\n"
-           "       vqdemo --check [--data DIR]\n"
-           "       vqdemo --analyze [--data DIR]\n"
-           "\n"
-           "  --windowed       a 1024 x 768 window instead of full-screen\n"
-           "  --start S        begin the music at S seconds\n"
-           "  --data DIR       the data folder (default: data beside the program)\n"
-           "  --verbose        write the loaders' diagnostic lines\n"
-           "  --capture DIR    render without real-time audio, writing DIR/frame_NNNNN.png and DIR/audio.wav\n"
-           "  --fps N          capture frame rate\n"
-           "  --until S        stop the capture before music time S\n"
-           "  --frames K       capture K frames\n"
-           "  --seed N         seed the random generator with N (captures repeat exactly)\n"
-           "  --check          verify every data file and exit (0 when all are sound)\n"
-           "  --analyze        print the bass level statistics of the track per timeline section\n"
-           "  --help           this text\n";
+    return number(s, v) && v >= 0 && v == std::floor(v) && v <= 4294967295.0;
 }
 
-bool ParseOptions(int argc, char** argv, Options& o, std::string& error)
+// One option of the command line: a flag, or an option with a value ("--opt value" or
+// "--opt=value"), which `set` checks and stores.
+struct OptionSpec
 {
-    for (int i = 1; i < argc; ++i)
+    const char* name;
+    bool takesValue;
+    bool (*set)(Options& o, const char* value, std::string& error);
+};
+
+bool setNumber(double& field, const char* name, const char* v, std::string& error)
+{
+    double d = 0;
+    if (!number(v, d))
     {
-        const char* a = argv[i];
-        auto value = [&](const char*& v) -> bool {
-            if (i + 1 >= argc)
-            {
-                error = std::string(a) + " needs a value";
-                return false;
-            }
-            v = argv[++i];
-            return true;
-        };
-        const char* v = nullptr;
-        double d = 0;
-        if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h"))
-            o.help = true;
-        else if (!std::strcmp(a, "--windowed"))
-            o.windowed = true;
-        else if (!std::strcmp(a, "--verbose"))
-            o.verbose = true;
-        else if (!std::strcmp(a, "--check"))
-            o.check = true;
-        else if (!std::strcmp(a, "--analyze"))
-            o.analyze = true;
-        else if (!std::strcmp(a, "--data"))
-        {
-            if (!value(v))
-                return false;
-            o.dataDir = v;
-        }
-        else if (!std::strcmp(a, "--capture"))
-        {
-            if (!value(v))
-                return false;
-            o.captureDir = v;
-        }
-        else if (!std::strcmp(a, "--start") || !std::strcmp(a, "--fps") || !std::strcmp(a, "--until"))
-        {
-            if (!value(v))
-                return false;
-            if (!number(v, d))
-            {
-                error = std::string(a) + ": \"" + v + "\" is not a number";
-                return false;
-            }
-            if (!std::strcmp(a, "--start"))
-                o.start = d;
-            else if (!std::strcmp(a, "--fps"))
-                o.fps = d;
-            else
-                o.until = d;
-        }
-        else if (!std::strcmp(a, "--frames") || !std::strcmp(a, "--seed"))
-        {
-            if (!value(v))
-                return false;
-            if (!number(v, d) || d < 0 || d != std::floor(d) || d > 4294967295.0)
-            {
-                error = std::string(a) + ": \"" + v + "\" is not a whole number";
-                return false;
-            }
-            if (!std::strcmp(a, "--frames"))
-                o.frames = static_cast<long>(d);
-            else
-            {
-                o.haveSeed = true;
-                o.seed = static_cast<unsigned>(d);
-            }
-        }
-        else
-        {
-            error = std::string("unknown option \"") + a + "\"";
-            return false;
-        }
+        error = std::string(name) + ": \"" + v + "\" is not a number";
+        return false;
     }
+    field = d;
+    return true;
+}
+
+const OptionSpec kOptions[] = {
+    {"--help", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
+    {"-h", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
+    {"--windowed", false, [](Options& o, const char*, std::string&) { return o.windowed = true; }},
+    {"--verbose", false, [](Options& o, const char*, std::string&) { return o.verbose = true; }},
+    {"--check", false, [](Options& o, const char*, std::string&) { return o.check = true; }},
+    {"--analyze", false, [](Options& o, const char*, std::string&) { return o.analyze = true; }},
+    {"--data", true,
+     [](Options& o, const char* v, std::string&)
+     {
+         o.dataDir = v;
+         return true;
+     }},
+    {"--capture", true,
+     [](Options& o, const char* v, std::string&)
+     {
+         o.captureDir = v;
+         return true;
+     }},
+    {"--start", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.start, "--start", v, e); }},
+    {"--fps", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.fps, "--fps", v, e); }},
+    {"--until", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.until, "--until", v, e); }},
+    {"--frames", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         double d = 0;
+         if (!wholeNumber(v, d))
+         {
+             e = std::string("--frames: \"") + v + "\" is not a whole number";
+             return false;
+         }
+         o.frames = static_cast<long>(d);
+         return true;
+     }},
+    {"--seed", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         double d = 0;
+         if (!wholeNumber(v, d))
+         {
+             e = std::string("--seed: \"") + v + "\" is not a whole number";
+             return false;
+         }
+         o.haveSeed = true;
+         o.seed = static_cast<unsigned>(d);
+         return true;
+     }},
+};
+
+const OptionSpec* findOption(const std::string& name)
+{
+    for (const OptionSpec& spec : kOptions)
+        if (name == spec.name)
+            return &spec;
+    return nullptr;
+}
+
+// What no single option can check: values against each other.
+bool checkTogether(const Options& o, std::string& error)
+{
     if (o.start < 0)
     {
         error = "--start must not be negative";
@@ -140,4 +127,66 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error)
         return false;
     }
     return true;
+}
+} // namespace
+
+const char* UsageText()
+{
+    return "usage: vqdemo [--windowed] [--start S] [--data DIR] [--verbose]\n"
+           "       vqdemo --capture DIR --fps N [--start S] [--until S | --frames K] [--seed N] [--data DIR]\n"
+           "       vqdemo --check [--data DIR]\n"
+           "       vqdemo --analyze [--data DIR]\n"
+           "\n"
+           "  --windowed       a 1024 x 768 window instead of full-screen\n"
+           "  --start S        begin the music at S seconds\n"
+           "  --data DIR       the data folder (default: data beside the program)\n"
+           "  --verbose        write the loaders' diagnostic lines\n"
+           "  --capture DIR    render without real-time audio, writing DIR/frame_NNNNN.png and DIR/audio.wav\n"
+           "  --fps N          capture frame rate\n"
+           "  --until S        stop the capture before music time S\n"
+           "  --frames K       capture K frames\n"
+           "  --seed N         seed the random generator with N (captures repeat exactly)\n"
+           "  --check          verify every data file and exit (0 when all are sound)\n"
+           "  --analyze        print the bass level statistics of the track per timeline section\n"
+           "  --help           this text\n"
+           "\n"
+           "An option's value may follow it or be joined to it: --start 80 or --start=80.\n";
+}
+
+bool ParseOptions(int argc, char** argv, Options& o, std::string& error)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string arg = argv[i];
+        const std::size_t eq = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
+        const std::string name = arg.substr(0, eq);
+        const OptionSpec* spec = findOption(name);
+        if (!spec)
+        {
+            error = "unknown option \"" + name + "\"";
+            return false;
+        }
+        std::string value;
+        if (eq != std::string::npos)
+        {
+            if (!spec->takesValue)
+            {
+                error = name + " takes no value";
+                return false;
+            }
+            value = arg.substr(eq + 1);
+        }
+        else if (spec->takesValue)
+        {
+            if (i + 1 >= argc)
+            {
+                error = name + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        }
+        if (!spec->set(o, value.c_str(), error))
+            return false;
+    }
+    return checkTogether(o, error);
 }

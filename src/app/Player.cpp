@@ -155,6 +155,91 @@ int captureLoop(CDemoHandler& demo, const Options& o, const std::string& outDir)
                 o.fps, outDir.c_str(), outDir.c_str(), outDir.c_str());
     return 0;
 }
+
+// The capture folder, made if needed and named absolutely: the program works in the data folder.
+bool prepareCaptureDir(std::string& outDir)
+{
+    if (outDir.empty())
+        return true;
+    if (!mkdirs(outDir))
+    {
+        std::fprintf(stderr, "vqdemo: cannot create the capture folder \"%s\"\n", outDir.c_str());
+        return false;
+    }
+    char cwd[PATH_MAX];
+    if (outDir[0] != '/' && getcwd(cwd, sizeof cwd))
+        outDir = std::string(cwd) + "/" + outDir;
+    return true;
+}
+
+// Every data file present and the track decoded, before the window opens, so that a broken data
+// folder stops the piece with a clear word.
+bool checkDataAndMusic(const Options& o)
+{
+    const std::vector<std::string> missing = MissingDataFiles("");
+    if (!missing.empty())
+    {
+        std::fprintf(stderr, "vqdemo: the data folder lacks %zu file(s):\n", missing.size());
+        for (const auto& m : missing)
+            std::fprintf(stderr, "  %s\n", m.c_str());
+        return false;
+    }
+    std::string error;
+    if (!bass.Open(datafile::kMusic, error))
+    {
+        std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
+        return false;
+    }
+    if (o.start >= bass.Track().seconds())
+    {
+        std::fprintf(stderr, "vqdemo: --start %.3f lies beyond the track's %.3f s\n", o.start,
+                     bass.Track().seconds());
+        return false;
+    }
+    return true;
+}
+
+// Start-up in its fixed order, up to the point where the scenes are made: the generator's seed,
+// the window with its resources, the glow filter, the font.
+bool startUp(const Options& o, bool capturing)
+{
+    vq_srand(static_cast<unsigned>(vqclock::calendarTime()));
+    WindowOptions wo;
+    wo.windowed = o.windowed || capturing;
+    wo.ownPicture = capturing;
+    std::string error;
+    if (!res.Init(wo, error))
+    {
+        std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
+        return false;
+    }
+    bloom.Setup();
+    glWindow.SetCurrent();
+    BuildFont();
+    return true;
+}
+
+// Live play: one waiting event per pass, a frame when none waits, until the piece ends or the
+// viewer quits.
+void playLive(CDemoHandler& demo)
+{
+    bool done = false;
+    while (!done)
+    {
+        bool quit = false;
+        if (glWindow.HandleOneEvent(quit))
+            done = quit;
+        else
+            done = demo.Run();
+    }
+}
+
+// The window is closed on every way out once it was opened: after that no GL call may happen,
+// not even from the glow filter's destructor at exit.
+struct WindowCloser
+{
+    ~WindowCloser() { glWindow.Disable(); }
+};
 } // namespace
 
 int VQ_Main(int argc, char** argv)
@@ -163,7 +248,7 @@ int VQ_Main(int argc, char** argv)
     std::string error;
     if (!ParseOptions(argc, argv, o, error))
     {
-        std::fprintf(stderr, "vqdemo: %s\n\n%s", error.c_str(), UsageText());
+        std::fprintf(stderr, "vqdemo: %s (try --help)\n", error.c_str());
         return 2;
     }
     if (o.help)
@@ -173,20 +258,9 @@ int VQ_Main(int argc, char** argv)
     }
     g_verbose = o.verbose;
 
-    // The capture directory is named relative to where the program was started.
     std::string outDir = o.captureDir;
-    if (!outDir.empty())
-    {
-        if (!mkdirs(outDir))
-        {
-            std::fprintf(stderr, "vqdemo: cannot create the capture folder \"%s\"\n", outDir.c_str());
-            return 1;
-        }
-        char cwd[PATH_MAX];
-        if (outDir[0] != '/' && getcwd(cwd, sizeof cwd))
-            outDir = std::string(cwd) + "/" + outDir;
-    }
-
+    if (!prepareCaptureDir(outDir))
+        return 1;
     if (!enterDataDir(o, error))
     {
         std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
@@ -196,67 +270,25 @@ int VQ_Main(int argc, char** argv)
         return RunAssetCheck();
     if (o.analyze)
         return RunAnalyze();
-
-    const std::vector<std::string> missing = MissingDataFiles("");
-    if (!missing.empty())
-    {
-        std::fprintf(stderr, "vqdemo: the data folder lacks %zu file(s):\n", missing.size());
-        for (const auto& m : missing)
-            std::fprintf(stderr, "  %s\n", m.c_str());
+    if (!checkDataAndMusic(o))
         return 1;
-    }
-    // The music is decoded before the window opens, so a bad track stops us with a clear word.
-    if (!bass.Open(datafile::kMusic, error))
-    {
-        std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
-        return 1;
-    }
-    if (o.start >= bass.Track().seconds())
-    {
-        std::fprintf(stderr, "vqdemo: --start %.3f lies beyond the track's %.3f s\n", o.start,
-                     bass.Track().seconds());
-        return 1;
-    }
     bass.SetStartSeconds(o.start);
     if (!outDir.empty())
         vqclock::enterCapture(o.fps, o.start, o.haveSeed, o.seed);
 
-    // 1. Seed the generator with the calendar time (the capture seed when given).
-    vq_srand(static_cast<unsigned>(vqclock::calendarTime()));
-    // 2. Window, context and the window's resources.
-    WindowOptions wo;
-    wo.windowed = o.windowed || !outDir.empty();
-    wo.ownPicture = !outDir.empty();
-    if (!res.Init(wo, error))
-    {
-        std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
+    WindowCloser closer;
+    if (!startUp(o, !outDir.empty()))
         return 1;
-    }
-    // 3. The glow filter; 4. the font, in the window's context.
-    bloom.Setup();
-    glWindow.SetCurrent();
-    BuildFont();
     int status = 0;
     {
-        // 5. Every scene is created and set up; all loading happens here.
+        // Every scene is created and set up; all loading happens here. Then the music, and the loop.
         CDemoHandler demo;
-        // 6. Music, cursor, loop.
         bass.start(datafile::kMusic);
         glWindow.ShowCursor(false);
         if (!outDir.empty())
             status = captureLoop(demo, o, outDir);
         else
-        {
-            bool done = false;
-            while (!done)
-            {
-                bool quit = false;
-                if (glWindow.HandleOneEvent(quit))
-                    done = quit;
-                else
-                    done = demo.Run();
-            }
-        }
+            playLive(demo);
         glWindow.ShowCursor(true);
         bass.stop();
         glWindow.Disable();
