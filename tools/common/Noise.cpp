@@ -107,18 +107,35 @@ float fbm3(float x, float y, float z, int octaves, std::uint32_t seed)
     return sum / norm;
 }
 
+CellularHit cellular2(float x, float y, std::uint32_t seed, int period, const CellularSpec& spec)
+{
+    const int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
+    CellularHit hit;
+    for (int j = -spec.reach; j <= spec.reach; ++j)
+        for (int i = -spec.reach; i <= spec.reach; ++i)
+        {
+            const int gx = ix + i, gy = iy + j;
+            const int hx = wrapi(gx, period), hy = wrapi(gy, period);
+            const float px = gx + spec.jitterLo + spec.jitterSpan * hash2(hx, hy, seed);
+            const float py = gy + spec.jitterLo + spec.jitterSpan * hash2(hx, hy, seed + spec.ySeed);
+            const float d = std::hypot(px - x, py - y);
+            if (d < hit.f1)
+            {
+                hit.f2 = hit.f1;
+                hit.f1 = d;
+                hit.cx = hx;
+                hit.cy = hy;
+                hit.px = px;
+                hit.py = py;
+            }
+            else if (d < hit.f2)
+                hit.f2 = d;
+        }
+    return hit;
+}
+
 float worley2(float x, float y, std::uint32_t seed, int period)
 {
-    const int cx = static_cast<int>(std::floor(x)), cy = static_cast<int>(std::floor(y));
-    float best = 10.0f;
-    for (int j = -1; j <= 1; ++j)
-        for (int i = -1; i <= 1; ++i)
-        {
-            const int gx = cx + i, gy = cy + j;
-            const int hx = wrapi(gx, period), hy = wrapi(gy, period);
-            const float px = gx + hash2(hx, hy, seed), py = gy + hash2(hx, hy, seed + 7u);
-            best = std::min(best, std::hypot(px - x, py - y));
-        }
-    return best;
+    return cellular2(x, y, seed, period, CellularSpec()).f1;
 }
 } // namespace vqtools

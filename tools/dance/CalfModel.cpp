@@ -1,6 +1,7 @@
 #include "CalfModel.h"
 
 #include "MeshBuilder.h"
+#include "Canvas.h"
 #include "Noise.h"
 
 #include <algorithm>
@@ -43,11 +44,8 @@ const Rgb kTeal{0.12f, 0.68f, 0.74f};
 const Rgb kGold{0.98f, 0.78f, 0.28f};
 const Rgb kShoe{0.62f, 0.08f, 0.12f};
 
-Rgb mix(Rgb a, Rgb b, float t)
-{
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-Rgb scale(Rgb a, float s) { return {a.r * s, a.g * s, a.b * s}; }
+using vqtools::mix;
+using vqtools::scale;
 
 // Texture coordinates of the pattern region (kept off its edges, so filtering stays inside).
 UvRect patternUv() { return {1.0 / kTexSize, 0.0, (kPatternWidth - 1.0) / kTexSize, 1.0}; }

@@ -165,40 +165,11 @@ CaveAsset BuildCave()
 
 namespace
 {
-// Tiling Voronoi cells: one feature point per lattice cell of a period x period grid. Gives the
-// distances to the nearest and second nearest points, the nearest cell and its point.
-struct Voronoi
+// Tiling Voronoi cells: one feature point per lattice cell of a period x period grid, kept off the
+// cell edges.
+vqtools::CellularHit voronoi(float x, float y, int period, std::uint32_t seed)
 {
-    float f1 = 1e9f, f2 = 1e9f;
-    int cx = 0, cy = 0;
-    float px = 0, py = 0; // the nearest feature point, in lattice units
-};
-
-Voronoi voronoi(float x, float y, int period, std::uint32_t seed)
-{
-    Voronoi v;
-    const int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
-    for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx)
-        {
-            const int gx = ix + dx, gy = iy + dy;
-            const int wx = ((gx % period) + period) % period, wy = ((gy % period) + period) % period;
-            const float fx = gx + 0.1f + 0.8f * vqtools::hash2(wx, wy, seed);
-            const float fy = gy + 0.1f + 0.8f * vqtools::hash2(wx, wy, seed + 1);
-            const float d = std::hypot(fx - x, fy - y);
-            if (d < v.f1)
-            {
-                v.f2 = v.f1;
-                v.f1 = d;
-                v.cx = wx;
-                v.cy = wy;
-                v.px = fx;
-                v.py = fy;
-            }
-            else if (d < v.f2)
-                v.f2 = d;
-        }
-    return v;
+    return vqtools::cellular2(x, y, seed, period, {0.1f, 0.8f, 1, 1u});
 }
 } // namespace
 
@@ -217,8 +188,8 @@ vqtools::Image BuildCaveTexture(int size)
             const float wv = vqtools::fbm2(u * 3.0f + 17.0f, v * 3.0f, 3, 505, 3) - 0.5f;
             // Broken rock: angular slabs (Voronoi cells, slightly warped) split by dark cracks,
             // each slab tilted its own way and shaded its own tone; smaller chips inside them.
-            const Voronoi big = voronoi(u * 6.0f + wu * 2.2f, v * 6.0f + wv * 2.2f, 6, 520);
-            const Voronoi chip = voronoi(u * 19.0f + wu, v * 19.0f + wv, 19, 530);
+            const vqtools::CellularHit big = voronoi(u * 6.0f + wu * 2.2f, v * 6.0f + wv * 2.2f, 6, 520);
+            const vqtools::CellularHit chip = voronoi(u * 19.0f + wu, v * 19.0f + wv, 19, 530);
             const float slabTone = vqtools::hash2(big.cx, big.cy, 521);
             const float tiltX = vqtools::hash2(big.cx, big.cy, 522) - 0.5f,
                         tiltY = vqtools::hash2(big.cx, big.cy, 523) - 0.5f;

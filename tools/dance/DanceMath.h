@@ -2,41 +2,23 @@
 // Double-precision vectors and rigid transforms for the dance generators. Matrices are stored the
 // way AHLF keys store them: row by row, acting on column vectors (p' = M p), translation in
 // elements 3, 7 and 11.
+#include "Shaping.h"
+
 #include <cmath>
 
 namespace dance
 {
 constexpr double kPi = 3.14159265358979323846;
 
-struct Vec3
-{
-    double x = 0, y = 0, z = 0;
-};
-
-inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vec3 operator*(Vec3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-inline Vec3 operator*(double s, Vec3 a) { return a * s; }
-inline double Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline Vec3 Cross(Vec3 a, Vec3 b)
-{
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-inline double Length(Vec3 a) { return std::sqrt(Dot(a, a)); }
-// The zero vector stays zero rather than becoming NaN.
-inline Vec3 Normalize(Vec3 a)
-{
-    const double l = Length(a);
-    return l > 1e-12 ? a * (1.0 / l) : Vec3{};
-}
-inline Vec3 Lerp(Vec3 a, Vec3 b, double t) { return a + (b - a) * t; }
+using vqtools::Cross;
+using vqtools::Dot;
+using vqtools::Length;
+using vqtools::Lerp;
+using vqtools::Normalize;
+using vqtools::Vec3;
 
 inline double Clamp(double v, double lo, double hi) { return v < lo ? lo : (v > hi ? hi : v); }
-inline double Smoothstep(double e0, double e1, double x)
-{
-    const double t = Clamp((x - e0) / (e1 - e0), 0.0, 1.0);
-    return t * t * (3.0 - 2.0 * t);
-}
+inline double Smoothstep(double e0, double e1, double x) { return vqtools::smoothstep(e0, e1, x); }
 inline double Radians(double deg) { return deg * kPi / 180.0; }
 
 struct Mat4

@@ -6,6 +6,7 @@
 #include "Canvas.h"
 #include "Image.h"
 #include "Noise.h"
+#include "Shaping.h"
 #include "Text.h"
 #include "app/platform/DataNames.h"
 
@@ -22,11 +23,7 @@ namespace
 constexpr int kW = 1024, kH = 768;
 constexpr std::uint32_t kSeed = 0x4B524F;
 
-float smoothstep(float a, float b, float x)
-{
-    const float t = std::clamp((x - a) / (b - a), 0.0f, 1.0f);
-    return t * t * (3 - 2 * t);
-}
+using vqtools::smoothstep;
 
 void sky(Canvas& c)
 {

@@ -1,4 +1,5 @@
 #include "CameraFlight.h"
+#include "Shaping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,11 +8,7 @@ namespace landscape
 {
 namespace
 {
-double smoothstep(double e0, double e1, double v)
-{
-    const double t = std::clamp((v - e0) / (e1 - e0), 0.0, 1.0);
-    return t * t * (3 - 2 * t);
-}
+using vqtools::smoothstep;
 
 // Cubic Hermite through the keys with Catmull-Rom slopes for uneven key spacing: the path and
 // its velocity are continuous, so the camera never jerks at a key.

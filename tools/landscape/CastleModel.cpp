@@ -1,6 +1,7 @@
 #include "CastleModel.h"
 
 #include "LandscapeTextures.h"
+#include "Shaping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,19 +16,9 @@ constexpr double kPi = 3.14159265358979323846;
 using L = CastleLayout;
 using A = CastleAtlas;
 
-struct V3
-{
-    double x, y, z;
-};
-V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-V3 operator*(V3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-V3 unit(V3 a)
-{
-    const double l = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
-    return l > 0 ? a * (1 / l) : a;
-}
+using V3 = vqtools::Vec3;
+using vqtools::Cross;
+using vqtools::Normalize;
 
 // Collects faces in the castle's local frame and places them in the world.
 class Builder
@@ -38,7 +29,7 @@ public:
     // Corners in drawing order (counter-clockwise seen from outside), with their (s, t).
     void Face(const V3* p, const double (*uv)[2], int n)
     {
-        const V3 normal = unit(cross(p[1] - p[0], p[n - 1] - p[0]));
+        const V3 normal = Normalize(Cross(p[1] - p[0], p[n - 1] - p[0]));
         hlf::KhlfFace f;
         f.type = n == 4 ? 1 : 0;
         for (int k = 0; k < n; ++k)
@@ -109,7 +100,7 @@ public:
     void Battlement(V3 a, V3 b, double y)
     {
         const double len = std::hypot(b.x - a.x, b.z - a.z);
-        const V3 dir = unit({b.x - a.x, 0, b.z - a.z});
+        const V3 dir = Normalize({b.x - a.x, 0, b.z - a.z});
         const V3 in = {dir.z, 0, -dir.x}; // towards the inside
         const double width = 1.0, gap = 0.9, depth = 0.6, height = 1.3;
         const int count = std::max(1, static_cast<int>((len + gap) / (width + gap)));
@@ -157,7 +148,7 @@ public:
         if (windowFace >= 0)
         {
             const V3 a = at(windowFace, radius, 0), b = at(windowFace + 1, radius, 0);
-            const V3 mid = (a + b) * 0.5, dir = unit(b - a);
+            const V3 mid = (a + b) * 0.5, dir = Normalize(b - a);
             Opening(mid - dir * 0.45, mid + dir * 0.45, windowY0, windowY1, false);
         }
         const double eave = radius + 0.5;
@@ -185,7 +176,7 @@ public:
     // An opening (window or door picture) standing just proud of a wall over a -> b.
     void Opening(V3 a, V3 b, double y0, double y1, bool door)
     {
-        const V3 dir = unit({b.x - a.x, 0, b.z - a.z});
+        const V3 dir = Normalize({b.x - a.x, 0, b.z - a.z});
         const V3 out = {-dir.z, 0, dir.x};
         const V3 pa = a + out * 0.05, pb = b + out * 0.05;
         const V3 p[4] = {{pa.x, y0, pa.z}, {pb.x, y0, pb.z}, {pb.x, y1, pb.z}, {pa.x, y1, pa.z}};
@@ -228,7 +219,7 @@ hlf::KhlfModel BuildCastle(const CastleSite& site)
     };
     for (const Side& s : sides)
     {
-        const V3 dir = unit(s.outB - s.outA);
+        const V3 dir = Normalize(s.outB - s.outA);
         const V3 in = {dir.z, 0, -dir.x};
         const V3 innerA = s.outA + in * L::kWallThick, innerB = s.outB + in * L::kWallThick;
         b.StoneWall(s.outA, s.outB, L::kFoundation, L::kWallHeight, 0);
@@ -258,7 +249,7 @@ hlf::KhlfModel BuildCastle(const CastleSite& site)
     {
         const V3 a = keepCorners[s], c = keepCorners[(s + 1) % 4];
         b.Battlement(a, c, L::kKeepHeight);
-        const V3 dir = unit(c - a);
+        const V3 dir = Normalize(c - a);
         for (int w = 0; w < 2; ++w)
         {
             const V3 mid = a + dir * (k * (w == 0 ? 0.65 : 1.35));

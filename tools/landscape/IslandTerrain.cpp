@@ -2,6 +2,7 @@
 
 #include "Noise.h"
 #include "formats/IHLF.h"
+#include "Shaping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,11 +17,7 @@ constexpr double kPi = 3.14159265358979323846;
 // Centre of the island's outline; the forest table leans to the west of the origin.
 constexpr double kCentreX = -14.0, kCentreZ = 6.0;
 
-double smoothstep(double e0, double e1, double v)
-{
-    const double t = std::clamp((v - e0) / (e1 - e0), 0.0, 1.0);
-    return t * t * (3 - 2 * t);
-}
+using vqtools::smoothstep;
 
 // Radius of the coastline in the direction a (radians), measured from the island's centre:
 // an irregular outline, wider where the forest reaches far out.

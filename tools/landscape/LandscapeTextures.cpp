@@ -1,6 +1,8 @@
 #include "LandscapeTextures.h"
 
+#include "Canvas.h"
 #include "Noise.h"
+#include "Shaping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,55 +16,28 @@ namespace
 using vqtools::fbm2;
 using vqtools::hash2;
 using vqtools::Image;
+using vqtools::mix;
+using vqtools::scale;
 using vqtools::Rgb;
 
 constexpr double kPi = 3.14159265358979323846;
 
-float smoothstep(float e0, float e1, float v)
-{
-    const float t = std::clamp((v - e0) / (e1 - e0), 0.0f, 1.0f);
-    return t * t * (3 - 2 * t);
-}
-Rgb mix(Rgb a, Rgb b, float t)
-{
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-Rgb scale(Rgb a, float s) { return {a.r * s, a.g * s, a.b * s}; }
+using vqtools::smoothstep;
 int wrap(int i, int n) { return ((i % n) + n) % n; }
 
 // Cellular noise that also tells which cell won: the nearest and second-nearest feature point
-// distances and the nearest point's cell, wrapping with `period` cells.
+// distances, the nearest point's cell (wrapping with `period` cells) and the offset from that
+// point to the sample.
 struct Cell
 {
     float f1 = 10, f2 = 10;
-    int cx = 0, cy = 0;   // wrapped cell of the nearest point
-    float dx = 0, dy = 0; // offset from the nearest point to the sample
+    int cx = 0, cy = 0;
+    float dx = 0, dy = 0;
 };
 Cell cellular(float x, float y, int period, std::uint32_t seed)
 {
-    const int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
-    Cell c;
-    for (int j = -2; j <= 2; ++j)
-        for (int i = -2; i <= 2; ++i)
-        {
-            const int gx = ix + i, gy = iy + j;
-            const int hx = wrap(gx, period), hy = wrap(gy, period);
-            const float px = gx + 0.1f + 0.8f * hash2(hx, hy, seed);
-            const float py = gy + 0.1f + 0.8f * hash2(hx, hy, seed + 7u);
-            const float d = std::hypot(x - px, y - py);
-            if (d < c.f1)
-            {
-                c.f2 = c.f1;
-                c.f1 = d;
-                c.cx = hx;
-                c.cy = hy;
-                c.dx = x - px;
-                c.dy = y - py;
-            }
-            else if (d < c.f2)
-                c.f2 = d;
-        }
-    return c;
+    const vqtools::CellularHit hit = vqtools::cellular2(x, y, seed, period, {0.1f, 0.8f, 2, 7u});
+    return {hit.f1, hit.f2, hit.cx, hit.cy, x - hit.px, y - hit.py};
 }
 } // namespace
 

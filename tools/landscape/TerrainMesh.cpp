@@ -1,6 +1,7 @@
 #include "TerrainMesh.h"
 
 #include "Noise.h"
+#include "Shaping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,11 +10,7 @@ namespace landscape
 {
 namespace
 {
-double smoothstep(double e0, double e1, double v)
-{
-    const double t = std::clamp((v - e0) / (e1 - e0), 0.0, 1.0);
-    return t * t * (3 - 2 * t);
-}
+using vqtools::smoothstep;
 
 hlf::IhlfCorner corner(const IslandTerrain& terrain, double x, double z)
 {

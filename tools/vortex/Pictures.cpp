@@ -1,6 +1,8 @@
 #include "Pictures.h"
 
+#include "Canvas.h"
 #include "Noise.h"
+#include "Shaping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,50 +16,18 @@ namespace
 {
 constexpr float kTwoPi = 6.28318530718f;
 
-float smoothstep(float e0, float e1, float x)
-{
-    const float t = std::clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
-    return t * t * (3 - 2 * t);
-}
-
-Rgb mix(Rgb a, Rgb b, float t)
-{
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-
-Rgb scale(Rgb a, float s) { return {a.r * s, a.g * s, a.b * s}; }
+using vqtools::mix;
+using vqtools::scale;
+using vqtools::smoothstep;
 
 Rgb add(Rgb a, Rgb b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
 
-// Distances to the nearest and second-nearest feature point of a tiling cell pattern; the
-// difference is small along the cell borders, which is where light focuses in a caustic.
-void worleyF1F2(float x, float y, std::uint32_t seed, int period, float& f1, float& f2)
-{
-    const int cx = static_cast<int>(std::floor(x)), cy = static_cast<int>(std::floor(y));
-    f1 = f2 = 10.0f;
-    for (int j = -2; j <= 2; ++j)
-        for (int i = -2; i <= 2; ++i)
-        {
-            const int gx = cx + i, gy = cy + j;
-            const int hx = ((gx % period) + period) % period, hy = ((gy % period) + period) % period;
-            const float px = gx + 0.1f + 0.8f * vqtools::hash2(hx, hy, seed);
-            const float py = gy + 0.1f + 0.8f * vqtools::hash2(hx, hy, seed + 7u);
-            const float d = std::hypot(px - x, py - y);
-            if (d < f1)
-            {
-                f2 = f1;
-                f1 = d;
-            }
-            else if (d < f2)
-                f2 = d;
-        }
-}
-
 float caustic(float u, float v, int cells, std::uint32_t seed, float sharpness)
 {
-    float f1, f2;
-    worleyF1F2(u * cells, v * cells, seed, cells, f1, f2);
-    return std::exp(-(f2 - f1) * sharpness);
+    // The difference of the two distances is small along the cell borders, which is where light
+    // focuses in a caustic; the points keep off the cell edges so no border is a straight line.
+    const vqtools::CellularHit c = vqtools::cellular2(u * cells, v * cells, seed, cells, {0.1f, 0.8f, 2, 7u});
+    return std::exp(-(c.f2 - c.f1) * sharpness);
 }
 
 // Tiling warp offsets, so the cell webs wobble like light through a moving surface.
