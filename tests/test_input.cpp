@@ -3,17 +3,12 @@
 
 #include <gtest/gtest.h>
 
-TEST(Input, KeysAndLatch)
+TEST(Input, Keys)
 {
     CInput in;
     EXPECT_EQ(in.Pressed(VK_PRIOR), 0);
-    EXPECT_EQ(in.Held(VK_PRIOR), 0);
     in.SetKey(VK_LEFT, true);
-    in.SetHeld(VK_LEFT);
     EXPECT_EQ(in.Pressed(VK_LEFT), 1);
-    EXPECT_EQ(in.Held(VK_LEFT), 1);
-    in.SetKey(VK_LEFT, true); // auto-repeat clears the latch
-    EXPECT_EQ(in.Held(VK_LEFT), 0);
     in.SetKey(VK_LEFT, false);
     EXPECT_EQ(in.Pressed(VK_LEFT), 0);
     // Codes outside the table are ignored, never written.

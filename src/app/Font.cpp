@@ -101,13 +101,6 @@ void BuildFont()
         FT_Done_FreeType(library);
 }
 
-void KillFont()
-{
-    if (base)
-        glDeleteLists(base, kCount);
-    base = 0;
-}
-
 void glPrint(const char* fmt, ...)
 {
     if (!fmt || !base)

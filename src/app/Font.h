@@ -5,7 +5,6 @@
 extern unsigned int base;
 
 void BuildFont();
-void KillFont();
 // Formats like printf into a bounded buffer and draws at the current raster position.
 void glPrint(const char* fmt, ...);
 // One frame of the closing picture, drawn on the window.

@@ -157,6 +157,58 @@ int CMetaBall::CubeIndex(int i, int j, int k) const
     return index;
 }
 
+namespace
+{
+// Below-level flags of every grid point, so a cell's index is eight byte reads, and per grid row
+// along k whether every point of it is below the level: a row of cells whose four corner rows are
+// all below holds no surface and is skipped whole (most of the grid).
+struct BelowLevel
+{
+    unsigned char below[CMetaBall::kGrid][CMetaBall::kGrid][CMetaBall::kGrid];
+    bool allBelow[CMetaBall::kGrid][CMetaBall::kGrid];
+
+    bool RowEmpty(int i, int j) const
+    {
+        return allBelow[i][j] && allBelow[i + 1][j] && allBelow[i][j + 1] && allBelow[i + 1][j + 1];
+    }
+};
+
+void markBelow(const CMetaBall::gridpoint (&mesh)[CMetaBall::kGrid][CMetaBall::kGrid][CMetaBall::kGrid],
+               float isolevel, BelowLevel& out)
+{
+    for (int i = 0; i < CMetaBall::kGrid; ++i)
+        for (int j = 0; j < CMetaBall::kGrid; ++j)
+        {
+            unsigned char all = 1;
+            for (int k = 0; k < CMetaBall::kGrid; ++k)
+            {
+                const unsigned char b = mesh[i][j][k].value < isolevel ? 1 : 0;
+                out.below[i][j][k] = b;
+                all &= b;
+            }
+            out.allBelow[i][j] = all != 0;
+        }
+}
+
+// Cube indices of the row of cells (i, j, 0..40) without branches; returns a bit per cut cell
+// (index neither 0 nor 255), so that only those are visited, in k order.
+std::uint64_t rowCubes(const BelowLevel& flags, int i, int j, unsigned char (&cube)[CMetaBall::kCellsAxis])
+{
+    const unsigned char* b00 = flags.below[i][j];
+    const unsigned char* b10 = flags.below[i + 1][j];
+    const unsigned char* b01 = flags.below[i][j + 1];
+    const unsigned char* b11 = flags.below[i + 1][j + 1];
+    std::uint64_t cut = 0;
+    for (int k = 0; k < CMetaBall::kCellsAxis; ++k)
+    {
+        cube[k] = static_cast<unsigned char>(b00[k] | b10[k] << 1 | b10[k + 1] << 2 | b00[k + 1] << 3 |
+                                             b01[k] << 4 | b11[k] << 5 | b11[k + 1] << 6 | b01[k + 1] << 7);
+        cut |= static_cast<std::uint64_t>(static_cast<unsigned char>(cube[k] + 1) > 1) << k;
+    }
+    return cut;
+}
+} // namespace
+
 int CMetaBall::Polygonise()
 {
     // Only the records of last frame's cells can hold a count; every other record is empty.
@@ -164,101 +216,69 @@ int CMetaBall::Polygonise()
         cells[static_cast<std::size_t>(c)].count = 0;
     filled.clear();
 
-    // Below-level flags of every grid point, so a cell's index is eight byte reads, and per
-    // grid row along k whether every point of it is below the level: a row of cells whose four
-    // corner rows are all below holds no surface and is skipped whole (most of the grid).
-    unsigned char below[kGrid][kGrid][kGrid];
-    bool allBelow[kGrid][kGrid];
-    for (int i = 0; i < kGrid; ++i)
-        for (int j = 0; j < kGrid; ++j)
-        {
-            unsigned char all = 1;
-            for (int k = 0; k < kGrid; ++k)
-            {
-                const unsigned char b = mesh[i][j][k].value < isolevel ? 1 : 0;
-                below[i][j][k] = b;
-                all &= b;
-            }
-            allBelow[i][j] = all != 0;
-        }
-
+    BelowLevel flags;
+    markBelow(mesh, isolevel, flags);
     int total = 0;
     for (int i = 0; i < kCellsAxis; ++i)
-    {
         for (int j = 0; j < kCellsAxis; ++j)
         {
-            if (allBelow[i][j] && allBelow[i + 1][j] && allBelow[i][j + 1] && allBelow[i + 1][j + 1])
+            if (flags.RowEmpty(i, j))
                 continue;
-            const unsigned char* b00 = below[i][j];
-            const unsigned char* b10 = below[i + 1][j];
-            const unsigned char* b01 = below[i][j + 1];
-            const unsigned char* b11 = below[i + 1][j + 1];
-            // Cube indices of the whole row without branches, then only the cut cells (index
-            // neither 0 nor 255) are visited, in k order.
             unsigned char cube[kCellsAxis];
-            std::uint64_t cut = 0;
-            for (int k = 0; k < kCellsAxis; ++k)
-            {
-                cube[k] =
-                    static_cast<unsigned char>(b00[k] | b10[k] << 1 | b10[k + 1] << 2 | b00[k + 1] << 3 |
-                                               b01[k] << 4 | b11[k] << 5 | b11[k + 1] << 6 | b01[k + 1] << 7);
-                cut |= static_cast<std::uint64_t>(static_cast<unsigned char>(cube[k] + 1) > 1) << k;
-            }
-            for (; cut != 0; cut &= cut - 1)
+            for (std::uint64_t cut = rowCubes(flags, i, j, cube); cut != 0; cut &= cut - 1)
             {
                 const int k = __builtin_ctzll(cut);
-                const int index = cube[k];
-                const int edges = marching::edgeTable[index];
+                total += PolygoniseCell(i, j, k, cube[k]);
+            }
+        }
+    return total;
+}
 
-                const gridpoint* g[8];
-                for (int n = 0; n < 8; ++n)
-                {
-                    const int* o = marching::kCornerOffset[n];
-                    g[n] = &mesh[i + o[0]][j + o[1]][k + o[2]];
-                }
-                const float ci[2] = {static_cast<float>(i), static_cast<float>(i + 1)};
-                const float cj[2] = {static_cast<float>(j), static_cast<float>(j + 1)};
-                const float ck[2] = {static_cast<float>(k), static_cast<float>(k + 1)};
-                float vp[12][3], vn[12][3];
-                for (unsigned bits = static_cast<unsigned>(edges); bits != 0; bits &= bits - 1)
-                {
-                    const int e = __builtin_ctz(bits);
-                    const int a = marching::kEdgeCorner[e][0], b = marching::kEdgeCorner[e][1];
-                    const int* oa = marching::kCornerOffset[a];
-                    const int* ob = marching::kCornerOffset[b];
-                    const gridpoint& ga = *g[a];
-                    const gridpoint& gb = *g[b];
-                    InterpEdge(ci[oa[0]], cj[oa[1]], ck[oa[2]], ci[ob[0]], cj[ob[1]], ck[ob[2]], ga, gb,
-                               vp[e], vn[e]);
-                }
+int CMetaBall::PolygoniseCell(int i, int j, int k, int index)
+{
+    const gridpoint* g[8];
+    for (int n = 0; n < 8; ++n)
+    {
+        const int* o = marching::kCornerOffset[n];
+        g[n] = &mesh[i + o[0]][j + o[1]][k + o[2]];
+    }
+    // The surface's crossing on every edge the cube index cuts.
+    const float ci[2] = {static_cast<float>(i), static_cast<float>(i + 1)};
+    const float cj[2] = {static_cast<float>(j), static_cast<float>(j + 1)};
+    const float ck[2] = {static_cast<float>(k), static_cast<float>(k + 1)};
+    float vp[12][3], vn[12][3];
+    for (unsigned bits = static_cast<unsigned>(marching::edgeTable[index]); bits != 0; bits &= bits - 1)
+    {
+        const int e = __builtin_ctz(bits);
+        const int a = marching::kEdgeCorner[e][0], b = marching::kEdgeCorner[e][1];
+        const int* oa = marching::kCornerOffset[a];
+        const int* ob = marching::kCornerOffset[b];
+        InterpEdge(ci[oa[0]], cj[oa[1]], ck[oa[2]], ci[ob[0]], cj[ob[1]], ck[ob[2]], *g[a], *g[b], vp[e], vn[e]);
+    }
 
-                const int c = Index(i, j, k);
-                cell_t& cell = cells[static_cast<std::size_t>(c)];
-                const int* row = marching::triTable[index];
-                int n = 0;
-                for (int t = 0; row[t] != -1 && n < kMaxTris; t += 3, ++n)
-                {
-                    triangle_t& tri = cell.tri[n];
-                    for (int v = 0; v < 3; ++v)
-                    {
-                        const int e = row[t + v];
-                        // Float by float: the edge values were just stored that way, and a wider
-                        // load of them would wait for the stores to retire.
-                        for (int q = 0; q < 3; ++q)
-                        {
-                            tri.p[v][q] = vp[e][q];
-                            tri.n[v][q] = vn[e][q];
-                        }
-                    }
-                }
-                cell.count = static_cast<float>(n);
-                if (n > 0)
-                    filled.push_back(c);
-                total += n;
+    const int c = Index(i, j, k);
+    cell_t& cell = cells[static_cast<std::size_t>(c)];
+    const int* row = marching::triTable[index];
+    int n = 0;
+    for (int t = 0; row[t] != -1 && n < kMaxTris; t += 3, ++n)
+    {
+        triangle_t& tri = cell.tri[n];
+        for (int v = 0; v < 3; ++v)
+        {
+            const int e = row[t + v];
+            // Float by float: the edge values were just stored that way, and a wider load of them
+            // would wait for the stores to retire.
+            for (int q = 0; q < 3; ++q)
+            {
+                tri.p[v][q] = vp[e][q];
+                tri.n[v][q] = vn[e][q];
             }
         }
     }
-    return total;
+    cell.count = static_cast<float>(n);
+    if (n > 0)
+        filled.push_back(c);
+    return n;
 }
 
 void CMetaBall::NormalForDrawing(float n[3])

@@ -78,6 +78,8 @@ public:
     std::unique_ptr<cell_t[]> cells;
 
 private:
+    // Fills the record of cell (i, j, k), whose cube index is `index`; returns its triangle count.
+    int PolygoniseCell(int i, int j, int k, int index);
     void InterpEdge(float x1, float y1, float z1, float x2, float y2, float z2, const gridpoint& a,
                     const gridpoint& b, float pos[3], float nrm[3]) const;
 

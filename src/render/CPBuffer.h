@@ -39,7 +39,6 @@ public:
     bool Valid() const { return fbo != 0; }
     // True while drawing goes to this target.
     bool IsCurrent() const;
-    unsigned ColorTexture() const { return colorTex; }
 
     int width = 0, height = 0;
 

@@ -16,7 +16,7 @@ public:
     CCamRecord();
     void Setup() override;
     void Render() override;
-    void Close() override {}
+    void Close() override {} // the sequencer never calls it; every scene has one
 
     // One cube-map face from a bitmap, top row first; the cube map must be bound. A face that
     // cannot be read is reported (once per fault) and left out.

@@ -83,13 +83,32 @@ void CDemoHandler::CVortex::Setup()
     yaw = pitch = 0.0f;
     sposXDir = sposYDir = false;
     interp = 0.0f;
-
-    sceneBuf.Init(1024, 1024);
-
-    logoModel.Load(datafile::kLogoModel);
     phase = 0.0f;
     interpDir = false;
 
+    sceneBuf.Init(1024, 1024);
+    logoModel.Load(datafile::kLogoModel);
+    LoadBlob();
+    for (int i = 0; i < vortex::kRingsUsed; ++i)
+    {
+        rings[i].pos = svect3f(0.0f, 0.0f, -20.0f * (i + 1));
+        rings[i].angle = 0.0f;
+        rings[i].speed = 0.0f;
+    }
+    CompileRingList();
+    LoadLogoGrid();
+    loadTexture(res.codeTex, datafile::kCodeCard);
+    loadTexture(res.gfxTex, datafile::kGraphicsCard);
+
+    CResource::UseProgram(0);
+    glWindow.SetCurrent();
+    glWindow.InitOrtho();
+    lastTime = 0;
+}
+
+void CDemoHandler::CVortex::LoadBlob()
+{
+    // The blob's two environments and the program that blends them.
     glActiveTexture(GL_TEXTURE0);
     glGenTextures(1, &waterCube);
     glBindTexture(GL_TEXTURE_CUBE_MAP, waterCube);
@@ -100,19 +119,16 @@ void CDemoHandler::CVortex::Setup()
     glBindTexture(GL_TEXTURE_CUBE_MAP, slimeCube);
     for (GLenum face : kCubeFaces)
         cubetex(static_cast<int>(face), datafile::kSlimeCube);
+    glActiveTexture(GL_TEXTURE0);
 
     res.envMapProg = res.CreateShader("VQ_SHADER_EnvMap.vert", "VQ_SHADER_EnvMap.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.envMapProg, "EnvMap"), 0);
     CResource::SetUniform1i(CResource::UniformLocation(res.envMapProg, "EnvMap2"), 1);
     interpLoc = CResource::UniformLocation(res.envMapProg, "interp");
+}
 
-    for (int i = 0; i < vortex::kRingsUsed; ++i)
-    {
-        rings[i].pos = svect3f(0.0f, 0.0f, -20.0f * (i + 1));
-        rings[i].angle = 0.0f;
-        rings[i].speed = 0.0f;
-    }
-
+void CDemoHandler::CVortex::CompileRingList()
+{
     vortex::RingProfile(inner, outer);
     const std::vector<vortex::Quad> quads = vortex::RingQuads(inner, outer);
     ringList = glGenLists(1);
@@ -128,17 +144,17 @@ void CDemoHandler::CVortex::Setup()
     }
     glEnd();
     glEndList();
+}
 
+void CDemoHandler::CVortex::LoadLogoGrid()
+{
     res.logoProg = res.CreateShader("VQ_SHADER_Logo.vert", "VQ_SHADER_Logo.frag");
     CResource::SetUniform1i(CResource::UniformLocation(res.logoProg, "logo"), 0);
     sposLoc = CResource::UniformLocation(res.logoProg, "spos");
     setUniform3f(sposLoc, 0.5f, 0.5f, 0.0f);
     strLoc = CResource::UniformLocation(res.logoProg, "str");
     CResource::SetUniform1f(strLoc, 0.0f);
-
     loadTexture(res.logoTex, datafile::kLogoPicture);
-    loadTexture(res.codeTex, datafile::kCodeCard);
-    loadTexture(res.gfxTex, datafile::kGraphicsCard);
 
     const std::vector<vortex::Cell> cells = vortex::LogoGridCells();
     logoList = glGenLists(1);
@@ -158,10 +174,6 @@ void CDemoHandler::CVortex::Setup()
     }
     glEnd();
     glEndList();
-    CResource::UseProgram(0);
-    glWindow.SetCurrent();
-    glWindow.InitOrtho();
-    lastTime = 0;
 }
 
 void CDemoHandler::CVortex::Render()

@@ -19,7 +19,7 @@ public:
 
     void Setup() override;
     void Render() override;
-    void Close() override {}
+    void Close() override {} // the sequencer never calls it; every scene has one
 
     // Loads one face of the cube map bound on the active unit from a 24-bit bitmap, rows as the
     // file stores them. A file that cannot be read is reported and leaves the face without image.
@@ -51,6 +51,9 @@ public:
     int jumps = 0; // beat jumps so far (shown with --verbose)
 
 private:
+    void LoadBlob();
+    void CompileRingList();
+    void LoadLogoGrid();
     void DrawCredit(std::uint32_t now);
     std::string lastCubeFault; // a bad face file is reported once, not for each of its six faces
 };

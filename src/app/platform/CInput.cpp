@@ -15,7 +15,6 @@ bool inRange(int key)
 CInput::CInput()
 {
     std::memset(keys, 0, sizeof keys);
-    std::memset(held, 0, sizeof held);
 }
 
 void CInput::SetKey(int key, bool down)
@@ -23,7 +22,6 @@ void CInput::SetKey(int key, bool down)
     if (!inRange(key))
         return;
     keys[key] = down ? 1 : 0;
-    held[key] = 0;
 }
 
 int CInput::Pressed(int key) const
@@ -31,13 +29,3 @@ int CInput::Pressed(int key) const
     return inRange(key) ? keys[key] : 0;
 }
 
-void CInput::SetHeld(int key)
-{
-    if (inRange(key))
-        held[key] = 1;
-}
-
-int CInput::Held(int key) const
-{
-    return inRange(key) ? held[key] : 0;
-}

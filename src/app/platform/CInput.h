@@ -17,14 +17,11 @@ class CInput
 {
 public:
     CInput();
-    // keys[key] = down, held[key] = 0. Codes outside 0..255 are ignored.
+    // keys[key] = down. Codes outside 0..255 are ignored.
     void SetKey(int key, bool down);
     int Pressed(int key) const;
-    void SetHeld(int key);
-    int Held(int key) const;
 
     unsigned char keys[256];
-    unsigned char held[256];
     int mouseX = 0, mouseY = 0;
 };
 

@@ -36,6 +36,8 @@ public:
     bool IsCurrent() const;
     // 2-D drawing in window pixels: origin top-left, y down; depth test off; viewport unchanged.
     void InitOrtho();
+    // A 45-degree perspective over the window. Kept as the window's counterpart of InitOrtho:
+    // nothing draws 3-D straight onto the window today.
     void InitProjection();
     // Presents the frame: the one place the piece shows a picture.
     void FrameDone();
