@@ -1,5 +1,4 @@
 #include "app/platform/CInput.h"
-#include "app/platform/Clock.h"
 
 #include <gtest/gtest.h>
 
@@ -15,19 +14,4 @@ TEST(Input, Keys)
     in.SetKey(-1, true);
     in.SetKey(256, true);
     EXPECT_EQ(in.Pressed(256), 0);
-}
-
-TEST(Clock, CaptureDrivesEveryReading)
-{
-    // Live first: readings start above zero and never run backwards.
-    const auto a = vqclock::timeGetTime();
-    EXPECT_GE(a, 1000u);
-    EXPECT_GE(vqclock::timeGetTime(), a);
-    vqclock::enterCapture(25.0, 60.0, true, 1234);
-    vqclock::setCaptureFrame(0);
-    const auto t0 = vqclock::timeGetTime();
-    vqclock::setCaptureFrame(50);
-    EXPECT_EQ(vqclock::timeGetTime() - t0, 2000u);
-    EXPECT_DOUBLE_EQ(vqclock::captureMusicSeconds(), 62.0);
-    EXPECT_EQ(vqclock::calendarTime(), 1234);
 }

@@ -297,23 +297,28 @@ TEST(MetaBall, EightBallsOfTheFirstFrame)
     EXPECT_GT(m->Polygonise(), 1000);
 }
 
-TEST(MetaBall, PhaseCountsFromItsOwnFirstReading)
+TEST(MetaBall, PhaseIsAFunctionOfMusicTimeFromItsOrigin)
 {
     auto m = std::make_unique<CMetaBall>();
-    vqclock::enterCapture(1000.0, 0.0, false, 0); // one clock millisecond per frame
-    vqclock::setCaptureFrame(5000000);            // a machine that has run for a long time
+    m->origin = 50.8;
+    m->seconds = 50.8;
     m->AdvancePhase();
     EXPECT_EQ(m->angle, 0.0f);
-    vqclock::setCaptureFrame(5000500);
+    m->seconds = 51.3;
     m->AdvancePhase();
     EXPECT_FLOAT_EQ(m->angle, 0.5f);
-    // Page Up adds a fifth more.
-    input.SetKey(VK_PRIOR, true);
-    vqclock::setCaptureFrame(5001500);
+    // The same moment gives the same phase whatever came before it.
+    m->seconds = 60.0;
     m->AdvancePhase();
-    input.SetKey(VK_PRIOR, false);
-    EXPECT_FLOAT_EQ(m->angle, 0.5f + 1.0f + 0.2f);
-    EXPECT_EQ(m->lasttime, vqclock::timeGetTime());
+    m->seconds = 51.3;
+    m->AdvancePhase();
+    EXPECT_FLOAT_EQ(m->angle, 0.5f);
+    // Page Up adds a fifth more for each second (60 ticks) it is held.
+    for (int i = 0; i < CDemoHandler::kTickRate; ++i)
+        m->TickBoost(true);
+    m->TickBoost(false);
+    m->AdvancePhase();
+    EXPECT_NEAR(m->angle, 0.5f + 0.2f, 1e-5f);
 }
 
 TEST(MetaBallGL, RenderDrawsEveryTriangleWithUnitNormals)

@@ -20,7 +20,8 @@ TEST(Options, CaptureLine)
     ASSERT_TRUE(parse({"--capture", "out", "--fps", "30", "--start", "60.5", "--frames", "3", "--seed", "9"}, o, e))
         << e;
     EXPECT_EQ(o.captureDir, "out");
-    EXPECT_EQ(o.fps, 30.0);
+    EXPECT_EQ(o.fps.num, 30);
+    EXPECT_EQ(o.fps.den, 1);
     EXPECT_EQ(o.start, 60.5);
     EXPECT_EQ(o.frames, 3);
     EXPECT_TRUE(o.haveSeed);
@@ -53,7 +54,8 @@ TEST(Options, AValueMayBeJoinedToItsOption)
     std::string e;
     ASSERT_TRUE(parse({"--capture=out", "--fps=30", "--start=60.5", "--frames", "3", "--data=/a=b"}, o, e)) << e;
     EXPECT_EQ(o.captureDir, "out");
-    EXPECT_EQ(o.fps, 30.0);
+    EXPECT_EQ(o.fps.num, 30);
+    EXPECT_EQ(o.fps.den, 1);
     EXPECT_EQ(o.start, 60.5);
     EXPECT_EQ(o.frames, 3);
     EXPECT_EQ(o.dataDir, "/a=b") << "only the first = splits";

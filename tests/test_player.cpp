@@ -1,5 +1,5 @@
 // The program as a user runs it: options, data folder faults, a run that ends by itself, capture.
-#include "app/Capture.h"
+#include "app/PngFile.h"
 #include "support/RunProgram.h"
 
 #include <gtest/gtest.h>

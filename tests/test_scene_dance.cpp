@@ -3,7 +3,7 @@
 // its tiles must carry their colours where the camera sees them, and the cave must close the
 // picture (the target's white clear colour never shows). The difference between the runs is the
 // character: he must be there, standing on the floor in the middle of the picture.
-#include "app/Capture.h"
+#include "app/PngFile.h"
 
 #include "support/RunProgram.h"
 

@@ -1,6 +1,6 @@
 // The landscape end to end: frames captured headless through the piece's own capture mode show a
 // real, moving picture that fades in from black and out to white; and the sea's layer cross-fade.
-#include "app/Capture.h"
+#include "app/PngFile.h"
 #include "scenes/CCamRecord.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,8 @@
 // black outlines and a coloured blob there. As a user sees it: the program captures a few frames
 // headless, and every frame shows the same through the glow.
 #include "RenderTestWindow.h"
-#include "app/Capture.h"
+#include "app/PngFile.h"
+#include "audio/CBass.h"
 #include "resource/CTexture.h"
 #include "scenes/CVortex.h"
 
@@ -173,7 +174,10 @@ TEST(VortexSetup, BuildsEverythingInItsBufferAndDrawsTheSceneThere)
     EXPECT_EQ(spos[2], 0.0f);
     glWindow.SetCurrent();
 
-    // One frame. Before the glow the scene's own picture is plain: white, pure black lines, the blob.
+    // One tick steps the logo and the blob's blend; then one frame. Before the glow the scene's own
+    // picture is plain: white, pure black lines, the blob.
+    v->Tick(CDemoHandler::Tick{3050, 3050.0 / 60, 50833, 0.0f});
+    bass.seconds = static_cast<float>(3050.0 / 60); // no music plays here: the frame's time by hand
     v->Render();
     EXPECT_TRUE(glWindow.IsCurrent()) << "Render must leave the window current";
     v->sceneBuf.SetCurrent("test_vortex");

@@ -238,7 +238,8 @@ TEST(VortexRings, ARingPassingDepthZeroStartsAgainFarAwayWithinTheSameStep)
     const int draws[4] = {725, 13, 7, 36};
     std::copy(draws, draws + 4, g_script);
     g_scriptPos = 0;
-    EXPECT_TRUE(vortex::AdvanceRing(r, 0.05f, scripted)); // z: -1 + 3 = 2 > 0
+    EXPECT_TRUE(vortex::RespawnRing(r, 0.05, scripted)); // z: -1 + 3 = 2 > 0
+    EXPECT_EQ(r.since, 0.05);
     EXPECT_EQ(g_scriptPos, 4);
     EXPECT_EQ(r.pos.z, -120.0f);
     EXPECT_EQ(r.angle, 725 % 360);
@@ -247,21 +248,23 @@ TEST(VortexRings, ARingPassingDepthZeroStartsAgainFarAwayWithinTheSameStep)
     EXPECT_EQ(r.speed, 120.0f);            // 36 % 10 = 6, times 20
 }
 
-TEST(VortexRings, FlightMovesWithTimeAndDepthZeroItselfIsNotPast)
+TEST(VortexRings, FlightIsAFunctionOfTimeAndDepthZeroItselfIsNotPast)
 {
     vortex::Ring r;
     r.pos = svect3f(0, 0, -60.0f);
     r.speed = 100.0f;
+    r.since = 10.0;
     g_scriptPos = 0;
-    EXPECT_FALSE(vortex::AdvanceRing(r, 0.0f, scripted)); // the first frame: dt 0, nothing moves
-    EXPECT_EQ(r.pos.z, -60.0f);
-    EXPECT_EQ(r.angle, 0.0f);
-    EXPECT_FALSE(vortex::AdvanceRing(r, 0.5f, scripted));
-    EXPECT_EQ(r.pos.z, -30.0f);
-    EXPECT_EQ(r.angle, 50.0f);
-    EXPECT_FALSE(vortex::AdvanceRing(r, 0.5f, scripted)); // exactly 0: still in flight
-    EXPECT_EQ(r.pos.z, 0.0f);
+    EXPECT_FALSE(vortex::RespawnRing(r, 10.0, scripted)); // where the flight begins nothing moved
+    EXPECT_EQ(vortex::RingPosition(r, 10.0).z, -60.0f);
+    EXPECT_EQ(vortex::RingAngle(r, 10.0), 0.0f);
+    EXPECT_EQ(vortex::RingPosition(r, 10.5).z, -30.0f);
+    EXPECT_EQ(vortex::RingAngle(r, 10.5), 50.0f);
+    EXPECT_FALSE(vortex::RespawnRing(r, 11.0, scripted)); // exactly 0: still in flight
+    EXPECT_EQ(vortex::RingPosition(r, 11.0).z, 0.0f);
     EXPECT_EQ(g_scriptPos, 0);
+    // The same moment is the same place however it is reached: no sum of frame steps.
+    EXPECT_EQ(vortex::RingPosition(r, 10.25).z, -45.0f);
 }
 
 TEST(VortexRings, RespawnTakesFourDrawsOfThePiecesGenerator)
@@ -271,7 +274,7 @@ TEST(VortexRings, RespawnTakesFourDrawsOfThePiecesGenerator)
     vq_srand(7);
     vortex::Ring r;
     r.pos.z = -0.5f;
-    ASSERT_TRUE(vortex::AdvanceRing(r, 0.1f, vq_rand));
+    ASSERT_TRUE(vortex::RespawnRing(r, 0.1, vq_rand));
     EXPECT_EQ(r.angle, static_cast<float>(a % 360));
     EXPECT_EQ(r.pos.x, static_cast<float>(b % 10) / 10.0f - 0.5f);
     EXPECT_EQ(r.pos.y, static_cast<float>(c % 10) / 10.0f - 0.5f);
@@ -281,19 +284,24 @@ TEST(VortexRings, RespawnTakesFourDrawsOfThePiecesGenerator)
 
 // --- credit flashes -----------------------------------------------------------------------------
 
-TEST(VortexCredits, CardsTakeTurnsAndNeverCutEachOtherShort)
+TEST(VortexCredits, CardsComeInBetweenKicksTakeTurnsAndNeverCutEachOtherShort)
 {
     vortex::CreditFlash f;
     EXPECT_EQ(vortex::CreditAlpha(f, 5000), 0.0f);
     EXPECT_TRUE(vortex::CreditOnJump(f, 5000));
     EXPECT_EQ(f.card, 0);
-    EXPECT_EQ(vortex::CreditAlpha(f, 5000), 1.0f); // full on the beat itself
+    // Half a beat after the jump's kick: on the off-beat, not under the kick's flash.
+    EXPECT_EQ(vortex::kCreditDelayMs, 234u);
+    EXPECT_EQ(vortex::CreditAlpha(f, 5000), 0.0f);
+    EXPECT_EQ(vortex::CreditAlpha(f, 5000 + vortex::kCreditDelayMs - 1), 0.0f);
+    const std::uint32_t in = 5000 + vortex::kCreditDelayMs;
+    EXPECT_EQ(vortex::CreditAlpha(f, in), 1.0f); // full as it comes in
     EXPECT_FALSE(vortex::CreditOnJump(f, 5000 + vortex::kCreditGapMs - 1));
     EXPECT_EQ(f.card, 0);
-    const float mid = vortex::CreditAlpha(f, 5000 + vortex::kCreditMs * 3 / 4);
+    const float mid = vortex::CreditAlpha(f, in + vortex::kCreditMs * 3 / 4);
     EXPECT_GT(mid, 0.0f);
     EXPECT_LT(mid, 1.0f);
-    EXPECT_EQ(vortex::CreditAlpha(f, 5000 + vortex::kCreditMs), 0.0f);
+    EXPECT_EQ(vortex::CreditAlpha(f, in + vortex::kCreditMs), 0.0f);
     EXPECT_TRUE(vortex::CreditOnJump(f, 5000 + vortex::kCreditGapMs));
     EXPECT_EQ(f.card, 1);
     EXPECT_TRUE(vortex::CreditOnJump(f, 5000 + 2 * vortex::kCreditGapMs));

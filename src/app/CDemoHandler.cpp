@@ -5,6 +5,7 @@
 #include "app/platform/GLWindow.h"
 #include "app/platform/Timeline.h"
 #include "audio/CBass.h"
+#include "audio/Fft1024.h"
 #include "scenes/CCamRecord.h"
 #include "scenes/CDance.h"
 #include "scenes/CVortex.h"
@@ -51,9 +52,41 @@ CDemoHandler::~CDemoHandler()
     delete dance;
 }
 
+void CDemoHandler::RunTicks(std::uint64_t sample)
+{
+    constexpr std::uint64_t kSamplesPerTick = timeline::kTrackRate / kTickRate;
+    static_assert(timeline::kTrackRate % kTickRate == 0, "a tick is a whole number of samples");
+    const PcmTrack& track = bass.Track();
+    if (track.frames() == 0)
+        return;
+    // The level a tick reacts to is taken from the track at the tick's own time, the way the
+    // player takes it at the frame's, so it does not depend on when frames happen to be drawn.
+    static Fft1024 spectrum;
+    static float fft[1024];
+    for (; nextTick * kSamplesPerTick <= sample; ++nextTick)
+    {
+        const std::uint64_t at = nextTick * kSamplesPerTick;
+        const Tick tick{nextTick, static_cast<double>(at) / timeline::kTrackRate,
+                        static_cast<std::uint32_t>(at * 1000 / timeline::kTrackRate), 0.0f};
+        CScene* scene = nullptr;
+        switch (TimelineSlot(static_cast<float>(tick.seconds)))
+        {
+        case Slot::Landscape: scene = camRecord; break;
+        case Slot::Vortex: scene = vortex; break;
+        case Slot::Dance: scene = dance; break;
+        default: continue;
+        }
+        spectrum.Compute(track, static_cast<std::size_t>(at % track.frames()), fft);
+        Tick heard = tick;
+        heard.level = SpectrumRange(fft, 2, 3);
+        scene->Tick(heard);
+    }
+}
+
 bool CDemoHandler::Run()
 {
     bass.doThis();
+    RunTicks(bass.bytePos / (2 * PcmTrack::kChannels));
     lastSlot = TimelineSlot(bass.seconds);
     switch (lastSlot)
     {

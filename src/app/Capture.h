@@ -1,12 +1,23 @@
 #pragma once
-// Capture mode's output: one PNG per presented frame, the audio of the captured span as a WAV,
-// and the per-scene figures of the run.
-#include <cstdint>
-#include <string>
-#include <vector>
+// Capture mode: renders the piece frame by frame on the capture clock and hands every picture
+// with its sound to a sink (PNG folder and WAV, or a video file). It can resume a folder capture,
+// render one chunk of a capture (for rendering on many machines), show its progress, and stops
+// cleanly on Ctrl-C, SIGTERM, a closed window or a full disk, leaving only whole files.
+#include "app/Options.h"
 
-// Writes an RGB picture (top row first) as an 8-bit PNG. False with a reason on failure.
-bool WritePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgb,
-              std::string& error);
-// Reads an 8-bit RGB or RGBA PNG into RGB (for tests and tools). False with a reason on failure.
-bool ReadPng(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgb, std::string& error);
+#include <string>
+
+class CDemoHandler;
+
+// Checks the capture target before anything is loaded: refuses a folder that already holds frames
+// unless --overwrite or --resume, and on --resume finds where to go on (firstFrame). Makes the
+// folder. False with a one-line reason.
+bool PrepareCapture(const Options& o, const std::string& target, std::uint64_t& firstFrame, std::string& error);
+
+// Runs the capture from firstFrame; returns the exit status: 0 when complete, 1 on a fault, 130
+// after SIGINT, 143 after SIGTERM (what the shell reports for them).
+int RunCapture(CDemoHandler& demo, const Options& o, const std::string& target, std::uint64_t firstFrame);
+
+// The frame the capture ends before: --frames after --from-frame, the first frame at or past
+// --until, or the first past the end of the piece, whichever comes first.
+std::uint64_t CaptureEnd(const Options& o);

@@ -1,5 +1,7 @@
 #include "app/Options.h"
 
+#include "app/platform/Timeline.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -63,7 +65,14 @@ const OptionSpec kOptions[] = {
          return true;
      }},
     {"--start", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.start, "--start", v, e); }},
-    {"--fps", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.fps, "--fps", v, e); }},
+    {"--fps", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         if (vqclock::ParseFrameRate(v, o.fps))
+             return true;
+         e = std::string("--fps: \"") + v + "\" is no frame rate (N, N.NN or N/D, at most 1000)";
+         return false;
+     }},
     {"--until", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.until, "--until", v, e); }},
     {"--frames", true,
      [](Options& o, const char* v, std::string& e)
@@ -77,6 +86,22 @@ const OptionSpec kOptions[] = {
          o.frames = static_cast<long>(d);
          return true;
      }},
+    {"--from-frame", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         double d = 0;
+         if (!wholeNumber(v, d))
+         {
+             e = std::string("--from-frame: \"") + v + "\" is not a whole number";
+             return false;
+         }
+         o.fromFrame = static_cast<long>(d);
+         return true;
+     }},
+    {"--lossless", false, [](Options& o, const char*, std::string&) { return o.lossless = true; }},
+    {"--resume", false, [](Options& o, const char*, std::string&) { return o.resume = true; }},
+    {"--overwrite", false, [](Options& o, const char*, std::string&) { return o.overwrite = true; }},
+    {"--render-only", false, [](Options& o, const char*, std::string&) { return o.renderOnly = true; }},
     {"--seed", true,
      [](Options& o, const char* v, std::string& e)
      {
@@ -108,11 +133,16 @@ bool checkTogether(const Options& o, std::string& error)
         error = "--start must not be negative";
         return false;
     }
+    if (o.start >= timeline::kEnd)
+    {
+        error = "--start must come before the end of the piece at 126 s";
+        return false;
+    }
     if (!o.captureDir.empty())
     {
-        if (!(o.fps > 0 && o.fps <= 1000))
+        if (o.fps.num <= 0)
         {
-            error = "--capture needs --fps N with 0 < N <= 1000";
+            error = "--capture needs --fps";
             return false;
         }
         if (o.until >= 0 && o.frames >= 0)
@@ -120,10 +150,17 @@ bool checkTogether(const Options& o, std::string& error)
             error = "give --until or --frames, not both";
             return false;
         }
+        if (o.resume && o.overwrite)
+        {
+            error = "give --resume or --overwrite, not both";
+            return false;
+        }
     }
-    else if (o.fps != 0 || o.until >= 0 || o.frames >= 0 || o.haveSeed)
+    else if (o.fps.num != 0 || o.until >= 0 || o.frames >= 0 || o.haveSeed || o.fromFrame || o.lossless ||
+             o.resume || o.overwrite || o.renderOnly)
     {
-        error = "--fps, --until, --frames and --seed belong to --capture";
+        error = "--fps, --until, --frames, --from-frame, --seed, --lossless, --resume, --overwrite and "
+                "--render-only belong to --capture";
         return false;
     }
     return true;
@@ -133,7 +170,8 @@ bool checkTogether(const Options& o, std::string& error)
 const char* UsageText()
 {
     return "usage: vqdemo [--windowed] [--start S] [--data DIR] [--verbose]\n"
-           "       vqdemo --capture DIR --fps N [--start S] [--until S | --frames K] [--seed N] [--data DIR]\n"
+           "       vqdemo --capture DIR|FILE.mp4|.mkv|.mov --fps R [--start S] [--until S | --frames K]\n"
+           "              [--from-frame F] [--seed N] [--lossless] [--resume | --overwrite] [--render-only]\n"
            "       vqdemo --check [--data DIR]\n"
            "       vqdemo --analyze [--data DIR]\n"
            "\n"
@@ -141,11 +179,17 @@ const char* UsageText()
            "  --start S        begin the music at S seconds\n"
            "  --data DIR       the data folder (default: data beside the program)\n"
            "  --verbose        write the loaders' diagnostic lines\n"
-           "  --capture DIR    render without real-time audio, writing DIR/frame_NNNNN.png and DIR/audio.wav\n"
-           "  --fps N          capture frame rate\n"
+           "  --capture DIR    render without real-time audio, writing DIR/frame_NNNNN.png and DIR/audio.wav;\n"
+           "  --capture FILE   or a video: .mp4 or .mov (H.264 and AAC), .mkv (the same, or --lossless)\n"
+           "  --fps R          capture frame rate: 30, 29.97 or 60000/1001 (kept exact)\n"
            "  --until S        stop the capture before music time S\n"
            "  --frames K       capture K frames\n"
+           "  --from-frame F   begin at frame F of the capture (a chunk of it; see tools/render-farm.sh)\n"
            "  --seed N         seed the random generator with N (captures repeat exactly)\n"
+           "  --lossless       video in FFV1 and FLAC (Matroska), bit-exact, for joining chunks\n"
+           "  --resume         go on with a capture folder from its last complete frame\n"
+           "  --overwrite      replace what the capture folder holds\n"
+           "  --render-only    render the capture's frames without writing them (to measure)\n"
            "  --check          verify every data file and exit (0 when all are sound)\n"
            "  --analyze        print the bass level statistics of the track per timeline section\n"
            "  --help           this text\n"

@@ -1,5 +1,7 @@
 #pragma once
 // The command line of vqdemo.
+#include "app/platform/Clock.h"
+
 #include <string>
 
 struct Options
@@ -14,9 +16,14 @@ struct Options
 
     // Capture mode
     std::string captureDir; // empty: live play
-    double fps = 0.0;
+    vqclock::FrameRate fps; // 0: not given
     double until = -1.0;    // stop before this music time (seconds); < 0: not given
     long frames = -1;       // number of frames; < 0: not given
+    long fromFrame = 0;     // the first frame to render (a chunk of a longer capture)
+    bool lossless = false;  // video: FFV1 and FLAC in Matroska
+    bool resume = false;    // go on with a folder capture from its last complete frame
+    bool overwrite = false; // replace what a capture folder holds
+    bool renderOnly = false; // render on the capture clock, write nothing (to measure)
     bool haveSeed = false;
     unsigned seed = 0;
 };

@@ -8,6 +8,7 @@
 #include "app/DataFiles.h"
 #include "app/Font.h"
 #include "app/platform/GLWindow.h"
+#include "app/platform/Timeline.h"
 #include "app/Options.h"
 #include "app/platform/Verbose.h"
 #include "audio/Analysis.h"
@@ -54,127 +55,18 @@ bool enterDataDir(const Options& o, std::string& error)
     return true;
 }
 
-const char* slotName(CDemoHandler::Slot s)
+// The capture target named absolutely: the program works in the data folder.
+std::string absolute(const std::string& path)
 {
-    switch (s)
-    {
-    case CDemoHandler::Slot::Landscape: return "landscape";
-    case CDemoHandler::Slot::Vortex: return "vortex";
-    case CDemoHandler::Slot::Dance: return "dance";
-    case CDemoHandler::Slot::Outro: return "closing picture";
-    default: return "none";
-    }
-}
-
-bool mkdirs(const std::string& dir)
-{
-    std::string partial;
-    for (std::size_t i = 0; i <= dir.size(); ++i)
-    {
-        if (i == dir.size() || dir[i] == '/')
-        {
-            if (!partial.empty())
-                mkdir(partial.c_str(), 0755);
-        }
-        if (i < dir.size())
-            partial += dir[i];
-    }
-    struct stat st;
-    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Runs the capture loop. Frame f shows music time start + f / fps.
-int captureLoop(CDemoHandler& demo, const Options& o, const std::string& outDir)
-{
-    struct SceneStats
-    {
-        long frames = 0;
-        double micros = 0;
-    };
-    std::map<CDemoHandler::Slot, SceneStats> stats;
-    std::vector<CDemoHandler::Slot> order;
-    std::vector<std::uint8_t> last;
-
-    long frame = 0;
-    bool quit = false;
-    std::string error;
-    for (;; ++frame)
-    {
-        if (o.frames >= 0 && frame >= o.frames)
-            break;
-        vqclock::setCaptureFrame(static_cast<std::uint64_t>(frame));
-        if (o.until >= 0 && vqclock::captureMusicSeconds() >= o.until)
-            break;
-        while (glWindow.HandleOneEvent(quit))
-        {
-        }
-        if (quit)
-            break;
-        const std::int64_t t0 = vqclock::monotonicMicros();
-        const bool over = demo.Run();
-        const double micros = static_cast<double>(vqclock::monotonicMicros() - t0);
-        if (over)
-            break;
-        if (demo.Presented())
-        {
-            // The window keeps a picture of its own while capturing, so it can be read after it
-            // was presented.
-            glWindow.ReadPicture(last);
-            SceneStats& s = stats[demo.LastSlot()];
-            if (s.frames == 0)
-                order.push_back(demo.LastSlot());
-            ++s.frames;
-            s.micros += micros;
-        }
-        // A frame exactly on a boundary presents nothing; the video repeats the previous picture
-        // so that frame numbers stay in step with music time.
-        if (last.empty())
-            last.assign(static_cast<std::size_t>(glWindow.width) * glWindow.height * 3, 0);
-        char name[32];
-        std::snprintf(name, sizeof name, "/frame_%05ld.png", frame);
-        if (!WritePng(outDir + name, glWindow.width, glWindow.height, last, error))
-        {
-            std::fprintf(stderr, "capture: %s\n", error.c_str());
-            return 1;
-        }
-    }
-
-    const std::size_t first = static_cast<std::size_t>(std::llround(o.start * PcmTrack::kRate));
-    const std::size_t count = static_cast<std::size_t>(std::llround(frame * PcmTrack::kRate / o.fps));
-    if (!WriteWav(outDir + "/audio.wav", bass.Track(), first, count, error))
-    {
-        std::fprintf(stderr, "capture: %s\n", error.c_str());
-        return 1;
-    }
-    std::printf("captured %ld frames at %g fps from %.3f s into %s\n", frame, o.fps, o.start, outDir.c_str());
-    for (CDemoHandler::Slot s : order)
-        std::printf("  %-16s %6ld frames, %8.1f ms per frame\n", slotName(s), stats[s].frames,
-                    stats[s].micros / 1000.0 / static_cast<double>(stats[s].frames));
-    std::printf("video: ffmpeg -framerate %g -i %s/frame_%%05d.png -i %s/audio.wav -c:v libx264 -pix_fmt yuv420p "
-                "-c:a aac -shortest %s/capture.mp4\n",
-                o.fps, outDir.c_str(), outDir.c_str(), outDir.c_str());
-    return 0;
-}
-
-// The capture folder, made if needed and named absolutely: the program works in the data folder.
-bool prepareCaptureDir(std::string& outDir)
-{
-    if (outDir.empty())
-        return true;
-    if (!mkdirs(outDir))
-    {
-        std::fprintf(stderr, "vqdemo: cannot create the capture folder \"%s\"\n", outDir.c_str());
-        return false;
-    }
     char cwd[PATH_MAX];
-    if (outDir[0] != '/' && getcwd(cwd, sizeof cwd))
-        outDir = std::string(cwd) + "/" + outDir;
-    return true;
+    if (path.empty() || path[0] == '/' || !getcwd(cwd, sizeof cwd))
+        return path;
+    return std::string(cwd) + "/" + path;
 }
 
 // Every data file present and the track decoded, before the window opens, so that a broken data
 // folder stops the piece with a clear word.
-bool checkDataAndMusic(const Options& o)
+bool checkDataAndMusic()
 {
     const std::vector<std::string> missing = MissingDataFiles("");
     if (!missing.empty())
@@ -190,10 +82,11 @@ bool checkDataAndMusic(const Options& o)
         std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
         return false;
     }
-    if (o.start >= bass.Track().seconds())
+    // The piece ends at 126 s; a shorter track would loop back to the island before it got there.
+    if (bass.Track().seconds() < timeline::kEnd)
     {
-        std::fprintf(stderr, "vqdemo: --start %.3f lies beyond the track's %.3f s\n", o.start,
-                     bass.Track().seconds());
+        std::fprintf(stderr, "vqdemo: the track \"%s\" lasts %.3f s; the piece needs %.0f s of it\n", datafile::kMusic,
+                     bass.Track().seconds(), timeline::kEnd);
         return false;
     }
     return true;
@@ -258,9 +151,13 @@ int VQ_Main(int argc, char** argv)
     }
     g_verbose = o.verbose;
 
-    std::string outDir = o.captureDir;
-    if (!prepareCaptureDir(outDir))
+    const std::string outDir = absolute(o.captureDir);
+    std::uint64_t firstFrame = 0;
+    if (!outDir.empty() && !PrepareCapture(o, outDir, firstFrame, error))
+    {
+        std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
         return 1;
+    }
     if (!enterDataDir(o, error))
     {
         std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
@@ -270,7 +167,7 @@ int VQ_Main(int argc, char** argv)
         return RunAssetCheck();
     if (o.analyze)
         return RunAnalyze();
-    if (!checkDataAndMusic(o))
+    if (!checkDataAndMusic())
         return 1;
     bass.SetStartSeconds(o.start);
     if (!outDir.empty())
@@ -286,7 +183,7 @@ int VQ_Main(int argc, char** argv)
         bass.start(datafile::kMusic);
         glWindow.ShowCursor(false);
         if (!outDir.empty())
-            status = captureLoop(demo, o, outDir);
+            status = RunCapture(demo, o, outDir, firstFrame);
         else
             playLive(demo);
         glWindow.ShowCursor(true);

@@ -168,8 +168,7 @@ void CBass::doThis()
         return;
     if (vqclock::captureMode())
     {
-        const double s = vqclock::captureMusicSeconds();
-        SetPosition(static_cast<std::uint64_t>(std::llround(s * PcmTrack::kRate)));
+        SetPosition(vqclock::captureSample());
         return;
     }
     const std::int64_t now = vqclock::monotonicMicros();

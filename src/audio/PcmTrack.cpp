@@ -1,5 +1,7 @@
 #include "audio/PcmTrack.h"
 
+#include "audio/WavWriter.h"
+
 #include <mpg123.h>
 
 #include <cstdio>
@@ -74,21 +76,6 @@ bool DecodeMp3(const std::string& path, PcmTrack& out, std::string& error)
     return true;
 }
 
-namespace
-{
-void put32(std::FILE* f, std::uint32_t v)
-{
-    unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                          static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-    std::fwrite(b, 1, 4, f);
-}
-void put16(std::FILE* f, std::uint16_t v)
-{
-    unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
-    std::fwrite(b, 1, 2, f);
-}
-} // namespace
-
 bool WriteWav(const std::string& path, const PcmTrack& track, std::size_t first, std::size_t count,
               std::string& error)
 {
@@ -96,30 +83,7 @@ bool WriteWav(const std::string& path, const PcmTrack& track, std::size_t first,
         first = track.frames();
     if (count > track.frames() - first)
         count = track.frames() - first;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-    {
-        error = "\"" + path + "\": cannot be written (" + std::strerror(errno) + ")";
-        return false;
-    }
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(count * PcmTrack::kChannels * 2);
-    std::fwrite("RIFF", 1, 4, f);
-    put32(f, 36 + dataBytes);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    put32(f, 16);
-    put16(f, 1); // PCM
-    put16(f, PcmTrack::kChannels);
-    put32(f, PcmTrack::kRate);
-    put32(f, PcmTrack::kRate * PcmTrack::kChannels * 2);
-    put16(f, PcmTrack::kChannels * 2);
-    put16(f, 16);
-    std::fwrite("data", 1, 4, f);
-    put32(f, dataBytes);
-    // Samples are little-endian on every machine this builds for.
-    const std::size_t written =
-        std::fwrite(track.samples.data() + first * PcmTrack::kChannels, 2, count * PcmTrack::kChannels, f);
-    const bool ok = std::fclose(f) == 0 && written == count * PcmTrack::kChannels;
-    if (!ok)
-        error = "\"" + path + "\": write failed";
-    return ok;
+    WavWriter wav;
+    return wav.Open(path, error) &&
+           wav.Append(track.samples.data() + first * PcmTrack::kChannels, count, error) && wav.Close(error);
 }

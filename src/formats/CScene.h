@@ -52,6 +52,9 @@ public:
     virtual void Render() = 0;
     // The sequencer never calls it; every scene keeps one that does nothing.
     virtual void Close() = 0;
+    // One 60 Hz step of the rules that change the scene's state from one moment to the next; the
+    // sequencer calls it for every tick inside the scene's time window, in order, before drawing.
+    virtual void Tick(const CDemoHandler::Tick& tick) = 0;
 
     CCamera camera;
     // Set by the sequencer before Setup: the scene reports steps of its loading through it, and

@@ -1,7 +1,5 @@
 #include "procedural/CMetaBall.h"
 
-#include "app/platform/CInput.h"
-#include "app/platform/Clock.h"
 #include "procedural/MarchingCubesTables.h"
 
 #include <GL/glew.h>
@@ -127,22 +125,12 @@ void CMetaBall::BuildField(float a)
     AddMetaToMesh(21 + 12 * std::cos(4 * a), 21 + 6 * std::sin(a), 20 + 12 * std::sin(2 * a), -6, 7);
 }
 
-void CMetaBall::AdvancePhase()
+void CMetaBall::AdvancePhase() { angle = static_cast<float>(seconds - origin) + boost; }
+
+void CMetaBall::TickBoost(bool pageUp)
 {
-    std::uint32_t now = timeGetTime();
-    if (!started)
-    {
-        // Count from this first reading, not from whatever the clock held before the scene.
-        lasttime = now;
-        started = true;
-    }
-    angle += static_cast<float>(now - lasttime) / 1000.0f;
-    if (input.Pressed(VK_PRIOR))
-    {
-        now = timeGetTime();
-        angle += static_cast<float>(now - lasttime) / 5000.0f;
-    }
-    lasttime = timeGetTime();
+    if (pageUp)
+        boost += 1.0f / (5.0f * CDemoHandler::kTickRate);
 }
 
 int CMetaBall::CubeIndex(int i, int j, int k) const
@@ -320,8 +308,10 @@ void CMetaBall::Draw()
 
 void CMetaBall::Render()
 {
-    BuildField(angle);
+    // The phase first: the field is built for the frame's own moment, not the previous frame's,
+    // so the blob is the same at a given moment whatever the frame rate.
     AdvancePhase();
+    BuildField(angle);
     isolevel = 1.5f;
     Polygonise();
     Draw();

@@ -49,15 +49,17 @@ public:
     // Adds a ball centred at (x, y, z) (grid units) whose reach is end - 1; the grid points from
     // offset start to end - 1 around the centre are examined.
     void AddMetaToMesh(float x, float y, float z, int start, int end);
-    // Field, phase update, polygonise, draw.
+    // Phase update, field, polygonise, draw.
     void Render();
 
     // --- GL-free steps of Render ---
     // Clears the field and adds the eight balls at phase a.
     void BuildField(float a);
-    // Advances angle by the clock time since the previous call (Page Up adds a fifth more). The
-    // first call only takes its clock reading.
+    // Sets angle for the music time `seconds`: one radian a second since `origin`, plus what Page
+    // Up has added. A function of time, so the blob is the same at a moment however it was reached.
     void AdvancePhase();
+    // One 60 Hz tick: while Page Up is held the blob turns a fifth faster.
+    void TickBoost(bool pageUp);
     // Fills the cell cache from the field at isolevel; returns the triangle count.
     int Polygonise();
     // Cube index of cell (i, j, k), 0..40 each: bit n set when corner n's value is below isolevel.
@@ -74,7 +76,9 @@ public:
     float angle = 0.0f;
     float isolevel = 1.5f;
     gridpoint mesh[kGrid][kGrid][kGrid];
-    std::uint32_t lasttime = 0;
+    double seconds = 0.0; // the music time Render draws for, set by the caller
+    double origin = 0.0;  // the music time the blob's turning starts from
+    float boost = 0.0f;   // radians Page Up has added
     std::unique_ptr<cell_t[]> cells;
 
 private:
@@ -84,5 +88,4 @@ private:
                     const gridpoint& b, float pos[3], float nrm[3]) const;
 
     std::vector<int> filled;
-    bool started = false;
 };

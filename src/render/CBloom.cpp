@@ -176,6 +176,7 @@ void CBloom::Setup()
     CResource::SetUniform1i(CResource::UniformLocation(res.additiveProg6, "texture2"), 1);
     multLoc = CResource::UniformLocation(res.additiveProg6, "mult");
     CResource::SetUniform1f(multLoc, 1.0f);
+    ceilingLoc = CResource::UniformLocation(res.additiveProg, "ceiling");
     CResource::UseProgram(0);
 }
 
@@ -223,7 +224,7 @@ void CBloom::Bloom_pBuff(CPBuffer* src, CPBuffer* dst, unsigned dsttex, float st
     pass(*dst, "bloom_result_setcurrent", 0, dsttex, pbuff6, kFull, 1024);
 }
 
-void CBloom::Bloom_screen(CPBuffer* src, float, float level)
+void CBloom::Bloom_screen(CPBuffer* src, float, float level, float ceiling)
 {
     if (!src)
         return;
@@ -234,6 +235,7 @@ void CBloom::Bloom_screen(CPBuffer* src, float, float level)
     PassState state = passState(res.additiveProg);
     glWindow.BeginOrtho(state);
     CResource::SetUniform1f(res.additiveMultLoc, bass.range(2, 3));
+    CResource::SetUniform1f(ceilingLoc, ceiling);
     clear();
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, res.screenTex1);

@@ -179,12 +179,6 @@ void CDemoHandler::CCamRecord::Render()
     sceneBuf.BeginPerspective("landscape_scene", scenePass());
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-    // The sea moves by the time since the previous frame, on the piece's clock, so a capture and
-    // a live run show the same water.
-    const int now = static_cast<int>(timeGetTime());
-    frameDt = now - lastTime;
-    lastTime = now;
-
     camera.Update();
     glLoadIdentity();
     camera.SetMatrix();
@@ -197,6 +191,11 @@ void CDemoHandler::CCamRecord::Render()
     // Picture plus glow into bloomBuf.
     bloom.Bloom_pBuff(&sceneBuf, &bloomBuf, bloomTex, bloomStrength);
     Composite();
+}
+
+void CDemoHandler::CCamRecord::Tick(const CDemoHandler::Tick&)
+{
+    AdvanceSea(layer, interp, 1000.0f / CDemoHandler::kTickRate);
 }
 
 void CDemoHandler::CCamRecord::DrawIsland()
@@ -234,7 +233,6 @@ void CDemoHandler::CCamRecord::DrawSea()
 {
     glEnable(GL_LIGHTING);
     CResource::UseProgram(res.waterProg);
-    AdvanceSea(layer, interp, static_cast<float>(frameDt));
     const int next = NextLayer(layer);
     CResource::SetUniform1f(interpcLoc, interp);
     CResource::SetUniform1i(hmapLoc, layer);

@@ -17,13 +17,15 @@ public:
     void Setup() override;
     void Render() override;
     void Close() override {} // the sequencer never calls it; every scene has one
+    // The sea's cross-fade, one tick on.
+    void Tick(const CDemoHandler::Tick& tick) override;
 
     // One cube-map face from a bitmap, top row first; the cube map must be bound. A face that
     // cannot be read is reported (once per fault) and left out.
     void cubetex(int target, const char* file);
 
-    // The sea's cross-fade after dt milliseconds: interp grows by dt / 200; past 1 it restarts at
-    // exactly 0 and the layer moves on (0, 1, 2, 3, 0, ...).
+    // The sea's cross-fade after dt milliseconds (a tick's): interp grows by dt / 200; past 1 it
+    // restarts at exactly 0 and the layer moves on (0, 1, 2, 3, 0, ...).
     static void AdvanceSea(int& layer, float& interp, float dt);
     static int NextLayer(int layer) { return layer == 3 ? 0 : layer + 1; }
 
@@ -52,6 +54,5 @@ private:
     void DrawSea();
     void Composite();
 
-    int frameDt = 0;       // ms since the previous frame, measured before the camera moves
     std::string cubeFault; // the last cube-face fault reported
 };

@@ -10,6 +10,8 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
+
 namespace
 {
 // The cave and the character, lit by the four tile lights, textured, on white.
@@ -36,7 +38,7 @@ void applyLight(int l, const dancefloor::TileLight& light)
 void CDemoHandler::CDance::Setup()
 {
     firstFrame = true;
-    tilesLit = false;
+    tilesLit = ticked = false;
     dancefloor::InitTiles(tiles);
     danceBuf.Init(1024, 1024);
     cave.Load(datafile::kCave);
@@ -45,13 +47,29 @@ void CDemoHandler::CDance::Setup()
     res.caveTex.Upload(GL_LINEAR, GL_LINEAR);
 }
 
-void CDemoHandler::CDance::Render()
+void CDemoHandler::CDance::Tick(const CDemoHandler::Tick& tick)
 {
     if (firstFrame)
     {
+        // The dance starts with the scene's first tick, wherever the run started.
         firstFrame = false;
-        bass.animStart = bass.seconds;
+        bass.animStart = static_cast<float>(tick.seconds);
     }
+    if (ticked)
+    {
+        std::copy(nextLights, nextLights + dancefloor::kLights, lights);
+        tilesLit = true;
+    }
+    dancefloor::BeatTiles(tiles, tick.level);
+    // Decay right after the flash: a tile that flashed on this tick shows 0.9.
+    dancefloor::DecayTiles(tiles);
+    for (int l = 0; l < dancefloor::kLights; ++l)
+        nextLights[l] = dancefloor::TileLightAt(tiles, l);
+    ticked = true;
+}
+
+void CDemoHandler::CDance::Render()
+{
     bass.doThis();
     glWindow.SetCursorPos(512, 384);
 
@@ -61,7 +79,7 @@ void CDemoHandler::CDance::Render()
         for (int l = 0; l < dancefloor::kLights; ++l)
             applyLight(l, dancefloor::DefaultLight(l)); // eye space: before the camera
     gluLookAt(3.0, 9.0, -6.6, -0.05, 0.0, -29.6, 0.0, 1.0, 0.0);
-    // Lit by the lights as the previous frame's tiles left them; their positions go through the
+    // Lit by the lights as the tiles of the tick before left them; their positions go through the
     // camera matrix, so the lights stay put in the world.
     if (tilesLit)
         for (int l = 0; l < dancefloor::kLights; ++l)
@@ -70,10 +88,6 @@ void CDemoHandler::CDance::Render()
     res.caveTex.Bind();
     cave.Render();
     dancer.Render();
-
-    dancefloor::BeatTiles(tiles, bass.range(2, 3));
-    // Decay before drawing: a tile that flashed this frame shows 0.9.
-    dancefloor::DecayTiles(tiles);
 
     glDisable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
@@ -87,10 +101,6 @@ void CDemoHandler::CDance::Render()
                 glVertex3fv(c);
         }
     glEnd();
-
-    for (int l = 0; l < dancefloor::kLights; ++l)
-        lights[l] = dancefloor::TileLightAt(tiles, l);
-    tilesLit = true;
 
     bloom.Bloom_screen(&danceBuf, 2.0f, 0.5f);
 }

@@ -13,16 +13,21 @@ class CDemoHandler::CDance : public CDemoHandler::CScene
 public:
     // Loads the cave, the character and the rock texture.
     void Setup() override;
-    // One frame onto the window. The first call starts the character's clock.
+    // One frame onto the window.
     void Render() override;
     void Close() override {} // the sequencer never calls it; every scene has one
+    // The floor's flashes on the beat and their decay, one tick on. The first tick starts the
+    // character's clock.
+    void Tick(const CDemoHandler::Tick& tick) override;
 
     dancefloor::Tiles tiles = {};
-    // The lights as the latest frame's tiles left them; each frame is lit by the previous one's.
+    // The floor lights a frame is lit by: those of the tiles one tick before the ones it shows.
     dancefloor::TileLight lights[dancefloor::kLights] = {};
-    bool tilesLit = false; // false until a frame has coloured the lights: OpenGL's defaults
+    dancefloor::TileLight nextLights[dancefloor::kLights] = {}; // of the tiles shown now
+    bool tilesLit = false; // false until the tiles have coloured the lights: OpenGL's defaults
+    bool ticked = false;
     CKHLFModel cave;
     CPBuffer danceBuf;
     COHLFObj dancer;
-    bool firstFrame = true;
+    bool firstFrame = true; // kept false by the first tick, which sets the animation's origin
 };

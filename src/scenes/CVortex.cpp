@@ -50,6 +50,10 @@ PassState ringPass()
     return s;
 }
 
+// How far the glow may lift a pixel towards white: the scene is mostly white, and a plain addition
+// would erase its lines, the blob and the logo on every kick.
+constexpr float kGlowCeiling = 0.45f;
+
 void loadTexture(CTexture& tex, const char* file)
 {
     // Load reports its own faults; the texture then has a name without an image.
@@ -176,26 +180,49 @@ void CDemoHandler::CVortex::LoadLogoGrid()
     glEndList();
 }
 
+void CDemoHandler::CVortex::Tick(const CDemoHandler::Tick& tick)
+{
+    if (!flying)
+    {
+        // The flight begins with the scene's first tick.
+        flying = true;
+        phaseSince = tick.seconds;
+        for (int i = 0; i < vortex::kRingsUsed; ++i)
+            rings[i].since = tick.seconds;
+        metaball.origin = tick.seconds;
+    }
+    if (vortex::BeatJumpDue(tick.level, tick.ms, lastJump))
+    {
+        phase = vortex::JumpPhase(vq_rand());
+        phaseSince = tick.seconds;
+        lastJump = tick.ms;
+        ++jumps;
+        const bool card = vortex::CreditOnJump(credit, tick.ms);
+        if (g_verbose)
+            std::printf("vortex: jump %d at %.2f s (level %.2f)%s\n", jumps, tick.seconds, tick.level,
+                        card ? (credit.card == 0 ? ", code card" : ", graphics card") : "");
+    }
+    if (input.Pressed(VK_RIGHT))
+        yaw += 1.0f;
+    if (input.Pressed(VK_LEFT))
+        yaw -= 1.0f;
+    if (input.Pressed(VK_UP))
+        pitch -= 1.0f;
+    if (input.Pressed(VK_DOWN))
+        pitch += 1.0f;
+    for (int i = 0; i < vortex::kRingsUsed; ++i)
+        vortex::RespawnRing(rings[i], tick.seconds, vq_rand);
+    vortex::StepBouncing(interp, interpDir, 0.02f);
+    vortex::StepClamped(sposX, sposXDir, 0.03f);
+    vortex::StepClamped(sposY, sposYDir, 0.01f);
+    metaball.TickBoost(input.Pressed(VK_PRIOR) != 0);
+}
+
 void CDemoHandler::CVortex::Render()
 {
     bass.doThis();
-
-    // One clock reading serves the whole frame, so no time falls between its steps.
-    const std::uint32_t now = timeGetTime();
-    if (lastTime == 0)
-        lastTime = now;
-    const float dt = static_cast<float>(now - lastTime) / 1000.0f;
-    if (vortex::BeatJumpDue(bass.range(2, 3), now, lastJump))
-    {
-        phase = vortex::JumpPhase(vq_rand());
-        lastJump = now;
-        ++jumps;
-        const bool card = vortex::CreditOnJump(credit, now);
-        if (g_verbose)
-            std::printf("vortex: jump %d at %.2f s (level %.2f)%s\n", jumps, bass.seconds, bass.range(2, 3),
-                        card ? (credit.card == 0 ? ", code card" : ", graphics card") : "");
-    }
-    lastTime = now;
+    // The frame's own music time: everything that moves with time is placed at it.
+    const double t = bass.seconds;
 
     sceneBuf.BeginPerspective("vortex_pbuff", ringPass());
     glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
@@ -205,26 +232,16 @@ void CDemoHandler::CVortex::Render()
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     // The camera sways; the translation stays on the matrix for the rings and the blob.
-    phase += 3.0f * dt;
-    glTranslatef(static_cast<float>(3.0 * std::cos(static_cast<double>(phase))),
-                 static_cast<float>(3.0 * std::sin(0.5 * static_cast<double>(phase))), 0.0f);
-
-    if (input.Pressed(VK_RIGHT))
-        yaw += 1.0f;
-    if (input.Pressed(VK_LEFT))
-        yaw -= 1.0f;
-    if (input.Pressed(VK_UP))
-        pitch -= 1.0f;
-    if (input.Pressed(VK_DOWN))
-        pitch += 1.0f;
+    const float sway = phase + 3.0f * static_cast<float>(t - phaseSince);
+    glTranslatef(static_cast<float>(3.0 * std::cos(static_cast<double>(sway))),
+                 static_cast<float>(3.0 * std::sin(0.5 * static_cast<double>(sway))), 0.0f);
 
     for (int i = 0; i < vortex::kRingsUsed; ++i)
     {
-        ring_t& r = rings[i];
-        vortex::AdvanceRing(r, dt, vq_rand);
+        const svect3f p = vortex::RingPosition(rings[i], t);
         glPushMatrix();
-        glTranslatef(r.pos.x, r.pos.y, r.pos.z);
-        glRotatef(r.angle, 0.0f, 0.0f, 1.0f);
+        glTranslatef(p.x, p.y, p.z);
+        glRotatef(vortex::RingAngle(rings[i], t), 0.0f, 0.0f, 1.0f);
         glCallList(ringList);
         glPopMatrix();
     }
@@ -235,28 +252,25 @@ void CDemoHandler::CVortex::Render()
     glBindTexture(GL_TEXTURE_CUBE_MAP, slimeCube);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_CUBE_MAP, waterCube);
-    vortex::StepBouncing(interp, interpDir, 0.02f);
     CResource::SetUniform1f(interpLoc, interp);
     glTranslatef(0.0f, -4.0f, -20.0f);
     glRotatef(yaw, 0.0f, 1.0f, 0.0f);
     glRotatef(pitch, 1.0f, 0.0f, 0.0f);
     glScalef(0.25f, 0.25f, 0.25f);
+    metaball.seconds = t;
     metaball.Render();
 
     glLoadIdentity();
     glTranslatef(-0.5f, 0.2f, -3.0f);
     CResource::UseProgram(res.logoProg);
-    vortex::StepClamped(sposX, sposXDir, 0.03f);
-    vortex::StepClamped(sposY, sposYDir, 0.01f);
     setUniform3f(sposLoc, sposX, sposY, 0.0f);
     CResource::SetUniform1f(strLoc, bass.range(2, 3));
     glActiveTexture(GL_TEXTURE0);
     res.logoTex.Bind();
     glCallList(logoList);
 
-    DrawCredit(now);
-
-    bloom.Bloom_screen(&sceneBuf, bass.range(2, 3) * 0.2f, 0.5f);
+    bloom.Bloom_screen(&sceneBuf, bass.range(2, 3) * 0.2f, 0.5f, kGlowCeiling);
+    DrawCredit(static_cast<std::uint32_t>(bass.ms()));
 }
 
 void CDemoHandler::CVortex::DrawCredit(std::uint32_t now)
@@ -264,25 +278,16 @@ void CDemoHandler::CVortex::DrawCredit(std::uint32_t now)
     const float alpha = vortex::CreditAlpha(credit, now);
     if (alpha <= 0.0f)
         return;
-    // Laid out in window pixels (the buffer is shown stretched to 1024 x 768), lower third: code on
-    // the left, graphics on the right, sliding a little as it fades.
+    // On the window, after the glow, so a kick's flash never erases the name: lower third, code
+    // on the left, graphics on the right, sliding a little as it fades.
     const float w = 512.0f, h = 128.0f;
     const float slide = (1.0f - alpha) * 40.0f;
     const float x0 = credit.card == 0 ? 48.0f - slide : 1024.0f - 48.0f - w + slide;
     const float y0 = 590.0f;
 
-    CResource::UseProgram(0);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0.0, 1024.0, 768.0, 0.0, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
+    glWindow.BeginOrtho(PassState());
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glActiveTexture(GL_TEXTURE0);
-    glEnable(GL_TEXTURE_2D);
     (credit.card == 0 ? res.codeTex : res.gfxTex).Bind();
     glColor4f(1.0f, 1.0f, 1.0f, alpha);
     glBegin(GL_QUADS);
@@ -295,10 +300,5 @@ void CDemoHandler::CVortex::DrawCredit(std::uint32_t now)
     glTexCoord2f(0.0f, 0.0f);
     glVertex2f(x0, y0 + h);
     glEnd();
-    glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
-    glEnable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }

@@ -20,6 +20,8 @@ public:
     void Setup() override;
     void Render() override;
     void Close() override {} // the sequencer never calls it; every scene has one
+    // Beat jumps, ring respawns, the logo's and the blob's steps and the arrow keys, one tick on.
+    void Tick(const CDemoHandler::Tick& tick) override;
 
     // Loads one face of the cube map bound on the active unit from a 24-bit bitmap, rows as the
     // file stores them. A file that cannot be read is reported and leaves the face without image.
@@ -41,9 +43,11 @@ public:
     ring_t rings[vortex::kRingSlots];
     CDemoHandler::CMetaBall metaball;
     CPBuffer sceneBuf;
-    std::uint32_t lastJump = 0;
+    std::uint32_t lastJump = 0; // music milliseconds of the latest beat jump
     CKHLFModel logoModel;
-    float phase = 0.0f;
+    float phase = 0.0f;      // the camera's sway phase at phaseSince; it grows 3 a second
+    double phaseSince = 0.0; // music time of the latest jump (or of the first tick)
+    bool flying = false;     // the first tick has come
     std::uint32_t lastTime = 0;
     float yaw = 0.0f, pitch = 0.0f;
 

@@ -78,12 +78,18 @@ void StepBouncing(float& value, bool& falling, float step)
         falling = false;
 }
 
-bool AdvanceRing(Ring& ring, float dt, int (*draw)())
+svect3f RingPosition(const Ring& ring, double t)
 {
-    ring.pos.z += kRingSpeed * dt;
-    ring.angle += ring.speed * dt;
-    if (ring.pos.z <= 0.0f)
+    return svect3f(ring.pos.x, ring.pos.y, ring.pos.z + kRingSpeed * static_cast<float>(t - ring.since));
+}
+
+float RingAngle(const Ring& ring, double t) { return ring.angle + ring.speed * static_cast<float>(t - ring.since); }
+
+bool RespawnRing(Ring& ring, double t, int (*draw)())
+{
+    if (RingPosition(ring, t).z <= 0.0f)
         return false;
+    ring.since = t;
     ring.pos.z = kRingRestart;
     ring.angle = static_cast<float>(draw() % 360);
     ring.pos.x = static_cast<float>(draw() % 10) / 10.0f - 0.5f;
@@ -94,17 +100,17 @@ bool AdvanceRing(Ring& ring, float dt, int (*draw)())
 
 bool CreditOnJump(CreditFlash& flash, std::uint32_t now)
 {
-    if (flash.card >= 0 && now - flash.start < kCreditGapMs)
+    if (flash.card >= 0 && now + kCreditDelayMs - flash.start < kCreditGapMs)
         return false;
     flash.card = flash.shown % 2;
-    flash.start = now;
+    flash.start = now + kCreditDelayMs;
     ++flash.shown;
     return true;
 }
 
 float CreditAlpha(const CreditFlash& flash, std::uint32_t now)
 {
-    if (flash.card < 0)
+    if (flash.card < 0 || now < flash.start)
         return 0.0f;
     const std::uint32_t t = now - flash.start;
     if (t >= kCreditMs)

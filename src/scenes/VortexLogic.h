@@ -21,12 +21,13 @@ constexpr float kJumpLevel = timeline::kJumpLevel;        // bass level a beat m
 constexpr std::uint32_t kJumpGapMs = timeline::kJumpGapMs; // at least this long (strictly more) between two jumps
 constexpr float kLogoStep = 0.01f;
 
-// One flying ring (the scene's ring_t).
+// One flying ring (the scene's ring_t), as it was when its flight began at music time `since`.
 struct Ring
 {
     svect3f pos;        // position; z runs from far away towards 0
     float angle = 0.0f; // turn about the view axis, degrees
     float speed = 0.0f; // turn rate, degrees per second
+    double since = 0.0; // seconds of music time
 };
 
 // The profile: for step s, [s][0] at depth 0 and [s][1] at depth -6. The angle step is 6.28 / 12
@@ -55,29 +56,37 @@ bool BeatJumpDue(float level, std::uint32_t now, std::uint32_t lastJump);
 // The new sway phase from one draw of the piece's generator: 0 to 62.7 in steps of 0.1.
 float JumpPhase(int draw);
 
-// "spos" components: moved by step in their direction, then clamped to [0, 1], turning round at
+// "spos" components (one step a tick): moved by step in their direction, then clamped to [0, 1], turning round at
 // each end (falling = true means moving down).
 void StepClamped(float& value, bool& falling, float step);
 // "interp": moved by step, turning round once past 0 or 1 but never clamped, so it overshoots
 // by up to one step.
 void StepBouncing(float& value, bool& falling, float step);
 
-// Flies a ring dt seconds. A ring whose depth passes 0 starts again at -120 within the same call,
-// with four draws in this order: angle, x, y, turn rate. Returns true when it started again.
-bool AdvanceRing(Ring& ring, float dt, int (*draw)());
+// Where a ring is at music time t: kRingSpeed units a second nearer than at `since`, turned by its
+// rate, so the flight is smooth at any frame rate.
+svect3f RingPosition(const Ring& ring, double t);
+float RingAngle(const Ring& ring, double t);
+// A tick's test: a ring whose depth at t has passed 0 starts again at -120 at t, with four draws
+// in this order: angle, x, y, turn rate. Returns true when it started again.
+bool RespawnRing(Ring& ring, double t, int (*draw)());
 
-// The credit cards flash in on beat jumps, one at a time, code first, then graphics, taking turns.
+// The credit cards come in after beat jumps, one at a time, code first, then graphics, taking turns.
 struct CreditFlash
 {
     int card = -1;           // 0 = code, 1 = graphics, -1 = none yet
-    std::uint32_t start = 0; // clock reading when the card came in
+    std::uint32_t start = 0; // music milliseconds when the card comes in
     int shown = 0;           // cards started so far
 };
 constexpr std::uint32_t kCreditMs = 1400;    // a card's whole life on screen
 constexpr std::uint32_t kCreditGapMs = 4000; // from one card's start to the earliest next one
-// A jump at `now` brings in the next card unless the last one came in less than kCreditGapMs
-// before (the beat jumps come about twice a second; the names should not flicker). True when it did.
+// Half a beat: a card comes in on the off-beat after the jump, between two kicks, so the flash of
+// the kick does not hide its first moment.
+constexpr std::uint32_t kCreditDelayMs =
+    static_cast<std::uint32_t>(30000.0 / timeline::kBpm); // 234 ms at 128 beats a minute
+// A jump at `now` brings in the next card half a beat later, unless the last one came in less than
+// kCreditGapMs before (the names should not flicker). True when it did.
 bool CreditOnJump(CreditFlash& flash, std::uint32_t now);
-// Opacity of the card at `now`: full on the beat, held, then fading; 0 outside its life.
+// Opacity of the card at `now`: full as it comes in, held, then fading; 0 outside its life.
 float CreditAlpha(const CreditFlash& flash, std::uint32_t now);
 } // namespace vortex

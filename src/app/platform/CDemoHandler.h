@@ -1,7 +1,16 @@
 #pragma once
+#include <cstdint>
 // The scene sequencer. It owns the three scenes, creates and sets each up at construction (all
 // loading happens before the music starts), and on every frame lets the music clock pick the
 // scene that draws it, then presents what was drawn: the one owner of the frame.
+//
+// Rules that step once per frame (the dance floor's flashes and decay, the vortex's beat jumps,
+// logo motion and ring respawns, the sea's cross-fade) step on a fixed 60 Hz tick of music time
+// instead, counted from the start of the timeline: before drawing a frame at music time t the
+// sequencer runs every tick up to t, each in the scene whose time window holds it. So the piece
+// looks the same at any frame rate, and any moment can be reached exactly by running the ticks up
+// to it without drawing (a capture or a live run from --start). Motion that is a function of time
+// (camera flight, ring flight, the blob's phase) is computed at the frame's own time.
 //
 // The scenes and their private helpers are nested here, as the piece names them
 // (CDemoHandler::CCamRecord, CDemoHandler::CWaterNorm, ...), and each is defined in its own file
@@ -17,6 +26,17 @@ public:
     class CDance;
     class CWaterNorm;
     class CMetaBall;
+
+    static constexpr int kTickRate = 60; // ticks per second of music time
+
+    // One tick: its number, its music time, and the bass level range(2, 3) heard then.
+    struct Tick
+    {
+        std::uint64_t index;
+        double seconds;
+        std::uint32_t ms; // music milliseconds, truncated
+        float level;
+    };
 
     // What the timeline shows at a music time (seconds, compared in single precision).
     enum class Slot
@@ -47,5 +67,9 @@ public:
     CDance* dance = nullptr;
 
 private:
+    // Runs every tick whose music sample is at or before `sample`.
+    void RunTicks(std::uint64_t sample);
+
     Slot lastSlot = Slot::Nothing;
+    std::uint64_t nextTick = 0;
 };

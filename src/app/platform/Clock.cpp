@@ -1,19 +1,43 @@
 #include "app/platform/Clock.h"
 
+#include "app/platform/Timeline.h"
+
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
+#include <numeric>
 
 namespace
 {
 const auto g_start = std::chrono::steady_clock::now();
 bool g_capture = false;
-double g_fps = 60.0;
-double g_startSeconds = 0.0;
+vqclock::FrameRate g_fps{60, 1};
+std::uint64_t g_startSample = 0;
 bool g_haveSeed = false;
 unsigned g_seed = 0;
 std::uint64_t g_frame = 0;
 constexpr std::uint32_t kClockBase = 1000;
+
+// round(frame x unitsPerSecond x den / num), half up, in integers.
+std::uint64_t framesToUnits(std::uint64_t frame, std::int64_t unitsPerSecond, const vqclock::FrameRate& r)
+{
+    const unsigned __int128 n = static_cast<unsigned __int128>(frame) * static_cast<std::uint64_t>(unitsPerSecond) *
+                                static_cast<std::uint64_t>(r.den);
+    const std::uint64_t num = static_cast<std::uint64_t>(r.num);
+    return static_cast<std::uint64_t>((n + num / 2) / num);
+}
+
+// Whole digits, for the parts of a frame rate.
+bool digits(const std::string& s, std::size_t from, std::size_t to)
+{
+    if (from >= to)
+        return false;
+    for (std::size_t i = from; i < to; ++i)
+        if (s[i] < '0' || s[i] > '9')
+            return false;
+    return true;
+}
 } // namespace
 
 namespace vqclock
@@ -27,7 +51,7 @@ std::int64_t monotonicMicros()
 std::uint32_t timeGetTime()
 {
     if (g_capture)
-        return kClockBase + static_cast<std::uint32_t>(std::llround(static_cast<double>(g_frame) * 1000.0 / g_fps));
+        return kClockBase + static_cast<std::uint32_t>(framesToUnits(g_frame, 1000, g_fps));
     return kClockBase + static_cast<std::uint32_t>(monotonicMicros() / 1000);
 }
 
@@ -38,14 +62,58 @@ long calendarTime()
     return static_cast<long>(std::time(nullptr));
 }
 
-void enterCapture(double fps, double startSeconds, bool haveSeed, unsigned seed)
+bool ParseFrameRate(const std::string& text, FrameRate& out)
+{
+    // At most 9 digits a part keeps every product of the capture clock inside 64 bits.
+    if (text.empty() || text.size() > 19)
+        return false;
+    std::int64_t num = 0, den = 1;
+    const std::size_t slash = text.find('/'), dot = text.find('.');
+    if (slash != std::string::npos)
+    {
+        if (!digits(text, 0, slash) || !digits(text, slash + 1, text.size()) || slash > 9 ||
+            text.size() - slash - 1 > 9)
+            return false;
+        num = std::atoll(text.substr(0, slash).c_str());
+        den = std::atoll(text.substr(slash + 1).c_str());
+    }
+    else if (dot != std::string::npos)
+    {
+        const std::size_t decimals = text.size() - dot - 1;
+        if (!digits(text, 0, dot) || !digits(text, dot + 1, text.size()) || dot > 9 || decimals > 9)
+            return false;
+        num = std::atoll((text.substr(0, dot) + text.substr(dot + 1)).c_str());
+        for (std::size_t i = 0; i < decimals; ++i)
+            den *= 10;
+    }
+    else
+    {
+        if (!digits(text, 0, text.size()) || text.size() > 9)
+            return false;
+        num = std::atoll(text.c_str());
+    }
+    if (num <= 0 || den <= 0 || num > 1000 * den)
+        return false;
+    const std::int64_t g = std::gcd(num, den);
+    out = FrameRate{num / g, den / g};
+    return true;
+}
+
+void enterCapture(const FrameRate& fps, double startSeconds, bool haveSeed, unsigned seed)
 {
     g_capture = true;
     g_fps = fps;
-    g_startSeconds = startSeconds;
+    g_startSample = static_cast<std::uint64_t>(std::llround(std::max(0.0, startSeconds) * timeline::kTrackRate));
     g_haveSeed = haveSeed;
     g_seed = seed;
     g_frame = 0;
+}
+
+void enterCapture(double fps, double startSeconds, bool haveSeed, unsigned seed)
+{
+    FrameRate r{std::llround(fps * 1000.0), 1000};
+    const std::int64_t g = std::gcd(r.num, r.den);
+    enterCapture(FrameRate{r.num / g, r.den / g}, startSeconds, haveSeed, seed);
 }
 
 bool captureMode()
@@ -63,8 +131,18 @@ std::uint64_t captureFrame()
     return g_frame;
 }
 
+std::uint64_t captureSample(std::uint64_t frame)
+{
+    return g_startSample + framesToUnits(frame, timeline::kTrackRate, g_fps);
+}
+
+std::uint64_t captureSample()
+{
+    return captureSample(g_frame);
+}
+
 double captureMusicSeconds()
 {
-    return g_startSeconds + static_cast<double>(g_frame) / g_fps;
+    return static_cast<double>(captureSample()) / timeline::kTrackRate;
 }
 } // namespace vqclock

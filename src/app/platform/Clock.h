@@ -3,6 +3,7 @@
 // monotonic wall clock; in capture mode it is driven by the frame counter, so that every clock
 // reading, every music position and every seed are the same in two captures of the same span.
 #include <cstdint>
+#include <string>
 
 namespace vqclock
 {
@@ -17,12 +18,29 @@ std::int64_t monotonicMicros();
 // with a seed, the seed.
 long calendarTime();
 
-// Capture mode: frame f shows music time startSeconds + f / fps, and the millisecond clock
-// advances by 1000 / fps per frame.
+// A frame rate as an exact fraction, num / den frames per second (60000/1001 for "59.94").
+struct FrameRate
+{
+    std::int64_t num = 0, den = 1;
+    double value() const { return static_cast<double>(num) / static_cast<double>(den); }
+};
+// Reads "30", "29.97" (exactly 2997/100) or "60000/1001", reduced to lowest terms. False unless
+// it is such a number with 0 < rate <= 1000.
+bool ParseFrameRate(const std::string& text, FrameRate& out);
+
+// Capture mode: frame f shows the music sample start + round(f x 44100 x den / num), counted in
+// whole samples so that no frame drifts from the sound however long the capture runs; the
+// millisecond clock advances likewise by round(f x 1000 x den / num).
+void enterCapture(const FrameRate& fps, double startSeconds, bool haveSeed, unsigned seed);
+// The same with a rate in frames per second (whole or decimal), for tests.
 void enterCapture(double fps, double startSeconds, bool haveSeed, unsigned seed);
 bool captureMode();
 void setCaptureFrame(std::uint64_t frame);
 std::uint64_t captureFrame();
+// The music sample (44.1 kHz frame of the track, not wrapped) of a capture frame, and of the
+// current one; and the current one's music time in seconds.
+std::uint64_t captureSample(std::uint64_t frame);
+std::uint64_t captureSample();
 double captureMusicSeconds();
 } // namespace vqclock
 

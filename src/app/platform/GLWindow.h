@@ -55,6 +55,8 @@ public:
     // Reads the window's picture (1024 x 768 RGB, top row first). With a picture of its own
     // (capture) this may follow FrameDone; without one it must come before it.
     void ReadPicture(std::vector<std::uint8_t>& rgb);
+    // The framebuffer holding the window's picture (0: the window's own).
+    unsigned PictureFramebuffer() const { return pictureFbo; }
 
     int width = 0, height = 0, bits = 0;
 
