@@ -241,6 +241,39 @@ TEST(CaptureInterrupt, CtrlCLeavesWholeFilesAndResumeGoesOn)
     std::system(("rm -rf '" + cut + "' '" + whole + "'").c_str());
 }
 
+TEST(CaptureDiskFull, StopsWithWholeFilesAndSaysHowManyAreComplete)
+{
+    NEED_PROGRAM();
+    // A small file system of its own fills after a few pictures (about 1 MB each).
+    const std::string mnt = tempDir("full");
+    std::system(("mkdir -p '" + mnt + "'").c_str());
+    if (geteuid() != 0 || std::system(("mount -t tmpfs -o size=3m tmpfs '" + mnt + "' 2>/dev/null").c_str()) != 0)
+    {
+        std::system(("rmdir '" + mnt + "'").c_str());
+        GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    }
+    std::string said;
+    EXPECT_EQ(capture(mnt + "/out", "--fps 30 --start 64 --frames 20 --seed 3", &said), 1);
+    EXPECT_NE(said.find("frames are complete"), std::string::npos) << said;
+    EXPECT_EQ(shell("ls '" + mnt + "/out' | grep -c part"), "0\n") << "the partial picture is removed";
+    int complete = 0;
+    while (!frame(mnt + "/out", complete).empty())
+        ++complete;
+    EXPECT_LT(complete, 20);
+    const std::string wav = ReadWholeFile(mnt + "/out/audio.wav");
+    ASSERT_GE(wav.size(), 44u);
+    const auto le32 = [&](std::size_t at)
+    {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(wav[at])) |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(wav[at + 1])) << 8 |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(wav[at + 2])) << 16 |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(wav[at + 3])) << 24;
+    };
+    EXPECT_EQ(le32(40), wav.size() - 44) << "the WAV's header matches what it holds";
+    EXPECT_EQ(wav.size() - 44, static_cast<std::size_t>(complete) * 1470 * 4) << "the sound of the complete frames";
+    std::system(("umount '" + mnt + "' && rmdir '" + mnt + "'").c_str());
+}
+
 TEST(CaptureGuards, RefusedStartsAndLengthsThatEnd)
 {
     NEED_PROGRAM();

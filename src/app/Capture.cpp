@@ -185,8 +185,8 @@ std::uint64_t CaptureEnd(const Options& o)
         if (o.frames >= 0 && n >= first + static_cast<std::uint64_t>(o.frames))
             break;
         const std::uint64_t s = vqclock::captureSample(n);
-        // The first frame past the end quits the piece without drawing.
-        if (s > endSample || static_cast<double>(s) / timeline::kTrackRate >= until)
+        // The piece is over at 126 s: a frame there would belong to no scene.
+        if (s >= endSample || static_cast<double>(s) / timeline::kTrackRate >= until)
             break;
         ++n;
     }

@@ -19,5 +19,5 @@ bool PrepareCapture(const Options& o, const std::string& target, std::uint64_t& 
 int RunCapture(CDemoHandler& demo, const Options& o, const std::string& target, std::uint64_t firstFrame);
 
 // The frame the capture ends before: --frames after --from-frame, the first frame at or past
-// --until, or the first past the end of the piece, whichever comes first.
+// --until, or the first at or past the end of the piece (126 s), whichever comes first.
 std::uint64_t CaptureEnd(const Options& o);

@@ -102,6 +102,7 @@ const OptionSpec kOptions[] = {
     {"--resume", false, [](Options& o, const char*, std::string&) { return o.resume = true; }},
     {"--overwrite", false, [](Options& o, const char*, std::string&) { return o.overwrite = true; }},
     {"--render-only", false, [](Options& o, const char*, std::string&) { return o.renderOnly = true; }},
+    {"--count-frames", false, [](Options& o, const char*, std::string&) { return o.countFrames = true; }},
     {"--seed", true,
      [](Options& o, const char* v, std::string& e)
      {
@@ -157,10 +158,10 @@ bool checkTogether(const Options& o, std::string& error)
         }
     }
     else if (o.fps.num != 0 || o.until >= 0 || o.frames >= 0 || o.haveSeed || o.fromFrame || o.lossless ||
-             o.resume || o.overwrite || o.renderOnly)
+             o.resume || o.overwrite || o.renderOnly || o.countFrames)
     {
-        error = "--fps, --until, --frames, --from-frame, --seed, --lossless, --resume, --overwrite and "
-                "--render-only belong to --capture";
+        error = "--fps, --until, --frames, --from-frame, --seed, --lossless, --resume, --overwrite, "
+                "--render-only and --count-frames belong to --capture";
         return false;
     }
     return true;
@@ -172,6 +173,7 @@ const char* UsageText()
     return "usage: vqdemo [--windowed] [--start S] [--data DIR] [--verbose]\n"
            "       vqdemo --capture DIR|FILE.mp4|.mkv|.mov --fps R [--start S] [--until S | --frames K]\n"
            "              [--from-frame F] [--seed N] [--lossless] [--resume | --overwrite] [--render-only]\n"
+           "              [--count-frames]\n"
            "       vqdemo --check [--data DIR]\n"
            "       vqdemo --analyze [--data DIR]\n"
            "\n"
@@ -190,6 +192,7 @@ const char* UsageText()
            "  --resume         go on with a capture folder from its last complete frame\n"
            "  --overwrite      replace what the capture folder holds\n"
            "  --render-only    render the capture's frames without writing them (to measure)\n"
+           "  --count-frames   print how many frames the capture would have, and exit\n"
            "  --check          verify every data file and exit (0 when all are sound)\n"
            "  --analyze        print the bass level statistics of the track per timeline section\n"
            "  --help           this text\n"

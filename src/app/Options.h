@@ -24,6 +24,7 @@ struct Options
     bool resume = false;    // go on with a folder capture from its last complete frame
     bool overwrite = false; // replace what a capture folder holds
     bool renderOnly = false; // render on the capture clock, write nothing (to measure)
+    bool countFrames = false; // print how many frames the capture would have, and exit
     bool haveSeed = false;
     unsigned seed = 0;
 };

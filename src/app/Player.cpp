@@ -151,6 +151,11 @@ int VQ_Main(int argc, char** argv)
     }
     g_verbose = o.verbose;
 
+    if (o.countFrames)
+    {
+        std::printf("%llu\n", static_cast<unsigned long long>(CaptureEnd(o) - static_cast<std::uint64_t>(o.fromFrame)));
+        return 0;
+    }
     const std::string outDir = absolute(o.captureDir);
     std::uint64_t firstFrame = 0;
     if (!outDir.empty() && !PrepareCapture(o, outDir, firstFrame, error))

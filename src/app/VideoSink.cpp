@@ -57,6 +57,8 @@ public:
 
     bool Open(std::string& e)
     {
+        // The encoders' own summaries are noise in a capture's output; their errors still show.
+        av_log_set_level(AV_LOG_ERROR);
         if (!openContainer(e) || !openVideo(e) || !openAudio(e))
             return false;
         int r = avio_open(&out->pb, file.c_str(), AVIO_FLAG_WRITE);
