@@ -10,6 +10,8 @@
 #include "scenes/CDance.h"
 #include "scenes/CVortex.h"
 
+#include <algorithm>
+
 CDemoHandler::Slot CDemoHandler::TimelineSlot(float t)
 {
     // Every boundary is strict on both sides: a clock exactly on one draws nothing.
@@ -33,16 +35,24 @@ CDemoHandler::Slot CDemoHandler::TimelineSlot(float t)
 CDemoHandler::CDemoHandler()
 {
     // Each scene is set up before the next is created; all loading ends before the music starts.
-    // The sea's generation is the long step, and the only one shown on the bar.
+    // The bar moves on as each step of the work finishes (the sea's parts, the models, each
+    // scene) and shows full only when all is loaded.
     LoadingBar bar;
+    int done = 0;
+    bar.Show(done);
+    const auto advance = [&bar, &done](int) { bar.Show(std::min(++done, LoadingBar::kSteps - 2)); };
     camRecord = new CCamRecord;
-    camRecord->loadingStep = [&bar](int step) { bar.Show(step); };
+    camRecord->loadingStep = advance;
     camRecord->Setup();
-    camRecord->loadingStep = nullptr;
     vortex = new CVortex;
+    vortex->loadingStep = advance;
     vortex->Setup();
     dance = new CDance;
+    dance->loadingStep = advance;
     dance->Setup();
+    for (CScene* scene : {static_cast<CScene*>(camRecord), static_cast<CScene*>(vortex), static_cast<CScene*>(dance)})
+        scene->loadingStep = nullptr;
+    bar.Show(LoadingBar::kSteps - 1);
 }
 
 CDemoHandler::~CDemoHandler()

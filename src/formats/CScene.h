@@ -57,9 +57,14 @@ public:
     virtual void Tick(const CDemoHandler::Tick& tick) = 0;
 
     CCamera camera;
-    // Set by the sequencer before Setup: the scene reports steps of its loading through it, and
-    // the sequencer shows them on the loading bar. Empty when nobody watches (tests).
+    // Set by the sequencer before Setup: the scene reports each finished step of its loading
+    // through it, and the sequencer advances the loading bar. Empty when nobody watches (tests).
     std::function<void(int step)> loadingStep;
+    void ReportLoading(int step = 0)
+    {
+        if (loadingStep)
+            loadingStep(step);
+    }
 };
 
 static_assert(sizeof(CDemoHandler::CScene::CCamera::node_t) == 44, "node_t is read straight from 44-byte records");

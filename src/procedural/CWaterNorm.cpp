@@ -112,10 +112,8 @@ void CWaterNorm::FilterOctaves(const std::function<void(int)>& progress, int thr
         float* const grids[kLayers] = {&heights[0][k][0][0], &heights[1][k][0][0], &heights[2][k][0][0],
                                        &heights[3][k][0][0]};
         seafilter::BoxFilter4(grids, kRadius[k], threads, &workspace);
-        // The four layers are filtered together, so the frames of an octave pass come together.
         if (progress)
-            for (int i = 0; i < kLayers; ++i)
-                progress(kLayers * k + i);
+            progress(k);
     }
 }
 
@@ -256,14 +254,22 @@ void CWaterNorm::MakeNormalMap(unsigned tex0, unsigned tex1, unsigned tex2, unsi
                                const std::function<void(int)>& progress)
 {
     vq_srand(static_cast<unsigned>(vqclock::calendarTime()));
+    const auto step = [&progress](int n)
+    {
+        if (progress)
+            progress(n);
+    };
     MakeNoise();
     FilterOctaves(progress);
     Combine();
+    step(kOctaves);
 
     if (target)
         target->SetCurrent();
     BuildTriangles();
+    step(kOctaves + 1);
     EncodeNormals();
+    step(kOctaves + 2);
 
     std::vector<std::uint8_t> image(static_cast<std::size_t>(kCells) * kCells * 3);
     const unsigned tex[kLayers] = {tex0, tex1, tex2, tex3};
@@ -276,6 +282,7 @@ void CWaterNorm::MakeNormalMap(unsigned tex0, unsigned tex1, unsigned tex2, unsi
         gluBuild2DMipmaps(GL_TEXTURE_2D, 4, kCells, kCells, GL_RGB, GL_UNSIGNED_BYTE, image.data());
     }
     CompileList();
+    step(kOctaves + 3);
 }
 
 void CWaterNorm::Render()

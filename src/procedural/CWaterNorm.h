@@ -7,8 +7,8 @@
 // The arrays are fixed members (about 185 MB): always create the object on the heap. Only the
 // display list and the caller's textures are used after MakeNormalMap; the rest is scratch.
 //
-// MakeNormalMap reports 16 progress steps while it filters (the caller shows them on the loading
-// bar), then fills the textures and compiles the list. The steps before the upload are GL-free
+// MakeNormalMap reports its progress as its steps finish (the caller shows them on the loading
+// bar): each octave's filter, the combination, the triangles, the normals, the upload. The steps before the upload are GL-free
 // members that tests and benchmarks call directly.
 #include "app/platform/CDemoHandler.h"
 #include "math/svect3f.h"
@@ -37,7 +37,7 @@ public:
     CWaterNorm& operator=(const CWaterNorm&) = delete;
 
     // tex0..tex3: texture names generated with their filters set. progress(n) is called for
-    // n = 0..15 in order as the filters finish (may be empty). Seeds the generator from the
+    // n = 0 .. kProgressSteps - 1 in order as the steps finish (may be empty). Seeds the generator from the
     // piece's calendar clock, so every run differs (and a seeded capture repeats). Leaves target
     // current and texture unit 0 active.
     void MakeNormalMap(unsigned tex0, unsigned tex1, unsigned tex2, unsigned tex3, CPBuffer* target,
@@ -51,8 +51,10 @@ public:
     // Block noise of every octave of every layer, drawn layer by layer, octave by octave, blocks
     // row by row.
     void MakeNoise();
-    // Smooths every octave in place (radii 1, 2, 7, 10). progress(n) is called for n = 0..15 in
-    // order, four times after each octave has been filtered in all four layers.
+    static constexpr int kProgressSteps = kOctaves + 4;
+
+    // Smooths every octave in place (radii 1, 2, 7, 10). progress(k) is called for octave k once
+    // it has been filtered in all four layers.
     void FilterOctaves(const std::function<void(int)>& progress = nullptr, int threads = 2);
     // The plain filter of one octave of one layer, the reference of FilterOctaves.
     void FilterOctaveDirect(int layer, int octave);

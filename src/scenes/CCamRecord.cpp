@@ -94,8 +94,11 @@ void CDemoHandler::CCamRecord::Setup()
     CreatePrograms();
     MakeSea();
     LoadSky();
+    ReportLoading();
     island.Load(datafile::kIsland);
+    ReportLoading();
     castle.Load(datafile::kCastle);
+    ReportLoading();
 
     // The bloom's destination, with the texture name the bloom binds its picture over.
     bloomBuf.Init(1024, 1024);

@@ -42,7 +42,9 @@ void CDemoHandler::CDance::Setup()
     dancefloor::InitTiles(tiles);
     danceBuf.Init(1024, 1024);
     cave.Load(datafile::kCave);
+    ReportLoading();
     dancer.Load(datafile::kCharacterList);
+    ReportLoading();
     res.caveTex.Load(datafile::kCaveTexture);
     res.caveTex.Upload(GL_LINEAR, GL_LINEAR);
 }

@@ -93,6 +93,7 @@ void CDemoHandler::CVortex::Setup()
     sceneBuf.Init(1024, 1024);
     logoModel.Load(datafile::kLogoModel);
     LoadBlob();
+    ReportLoading();
     for (int i = 0; i < vortex::kRingsUsed; ++i)
     {
         rings[i].pos = svect3f(0.0f, 0.0f, -20.0f * (i + 1));
@@ -101,6 +102,7 @@ void CDemoHandler::CVortex::Setup()
     }
     CompileRingList();
     LoadLogoGrid();
+    ReportLoading();
     loadTexture(res.codeTex, datafile::kCodeCard);
     loadTexture(res.gfxTex, datafile::kGraphicsCard);
 
