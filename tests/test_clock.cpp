@@ -81,3 +81,31 @@ TEST(CaptureClock, ThirtyFramesASecondAreEverySecondFrameOfSixty)
     vqclock::enterCapture(thirty, 60.5, true, 1);
     EXPECT_EQ(vqclock::captureSample(0), a[30]);
 }
+
+TEST(CaptureClock, SubFramesOfAWholeShutterAreTheFramesOfAFasterCapture)
+{
+    FrameRate ntsc{30000, 1001}, faster{120000, 1001}, half{180, 1};
+    std::vector<std::uint64_t> blurred, fast;
+    vqclock::enterCapture(ntsc, 70.0, true, 1);
+    vqclock::setShutter(4, FrameRate{360, 1});
+    for (std::uint64_t f = 0; f < 50; ++f)
+        for (int j = 0; j < 4; ++j)
+        {
+            vqclock::setCaptureFrame(f, j);
+            blurred.push_back(vqclock::captureSample());
+        }
+    vqclock::enterCapture(faster, 70.0, true, 1);
+    for (std::uint64_t f = 0; f < 200; ++f)
+    {
+        vqclock::setCaptureFrame(f);
+        fast.push_back(vqclock::captureSample());
+    }
+    EXPECT_EQ(blurred, fast);
+
+    // A half-open shutter spreads the same four pictures over the first half of each interval.
+    vqclock::enterCapture(FrameRate{30, 1}, 70.0, true, 1);
+    vqclock::setShutter(4, half);
+    vqclock::setCaptureFrame(10, 3);
+    EXPECT_EQ(vqclock::captureSample(), 3087000u + 14700u + 551u) << "3/4 of half of 1470 samples, rounded";
+    EXPECT_EQ(vqclock::captureSample(10), 3087000u + 14700u) << "a frame's own sample ignores its sub-frames";
+}

@@ -2,6 +2,7 @@
 
 #include "app/CaptureSink.h"
 #include "app/PngFile.h"
+#include "app/Resample.h"
 #include "app/platform/CDemoHandler.h"
 #include "app/platform/Clock.h"
 #include "app/platform/GLWindow.h"
@@ -91,7 +92,9 @@ std::string manifestOf(const Options& o)
 {
     std::ostringstream m;
     m << "fps=" << o.fps.num << "/" << o.fps.den << "\nstart=" << o.start << "\nseed=" << (o.haveSeed ? o.seed : 0)
-      << (o.haveSeed ? "" : " (calendar)") << "\nsize=" << glWindow.width << "x" << glWindow.height << "\n";
+      << (o.haveSeed ? "" : " (calendar)") << "\nsize=" << (o.sizeW ? o.sizeW : 1024) << "x"
+      << (o.sizeH ? o.sizeH : 768) << "\nsupersample=" << o.supersample << "\nshutter=" << o.shutter
+      << " over " << o.shutterAngle.num << "/" << o.shutterAngle.den << " degrees\n";
     return m.str();
 }
 
@@ -246,9 +249,12 @@ int RunCapture(CDemoHandler& demo, const Options& o, const std::string& target, 
 {
     const std::uint64_t total = CaptureEnd(o), from = static_cast<std::uint64_t>(o.fromFrame);
     vqclock::enterCapture(o.fps, o.start, o.haveSeed, o.seed);
+    vqclock::setShutter(o.shutter, o.shutterAngle);
+    // Supersampled pictures are drawn larger and reduced to the frame's size.
+    const int ss = o.supersample;
     CaptureFormat format;
-    format.width = glWindow.width;
-    format.height = glWindow.height;
+    format.width = glWindow.PictureWidth() / ss;
+    format.height = glWindow.PictureHeight() / ss;
     format.fps = o.fps;
     format.lossless = o.lossless;
     std::string error;
@@ -270,8 +276,13 @@ int RunCapture(CDemoHandler& demo, const Options& o, const std::string& target, 
     }
     catchSignals();
 
+    // A plain frame is one picture, read back while the next is drawn; a supersampled or blurred
+    // one is the mean of its pictures in linear light.
+    const bool plain = ss == 1 && o.shutter == 1;
     PictureReader reader;
-    const bool async = !o.renderOnly && reader.Init(format.width, format.height);
+    const bool async = plain && !o.renderOnly && reader.Init(format.width, format.height);
+    LinearAccumulator mean;
+    std::vector<std::uint8_t> big;
     std::deque<Pending> pending;
     std::vector<std::uint8_t> last(static_cast<std::size_t>(format.width) * format.height * 3, 0), picture;
     std::map<CDemoHandler::Slot, SceneStats> stats;
@@ -312,20 +323,38 @@ int RunCapture(CDemoHandler& demo, const Options& o, const std::string& target, 
             break;
         }
         const std::int64_t t0 = vqclock::monotonicMicros();
-        if (demo.Run())
+        bool over = false, drawn = false;
+        mean.Reset(format.width, format.height);
+        for (int sub = 0; sub < o.shutter && !over; ++sub)
+        {
+            vqclock::setCaptureFrame(frame, sub);
+            over = demo.Run();
+            if (over || !demo.Presented())
+                continue; // a picture on a boundary draws nothing and counts for nothing
+            drawn = true;
+            if (async)
+                reader.Request(frame);
+            else if (!o.renderOnly && plain)
+                glWindow.ReadPicture(last);
+            else if (!o.renderOnly)
+            {
+                glWindow.ReadPicture(big);
+                mean.Add(big, ss);
+            }
+        }
+        if (over)
             break;
-        if (demo.Presented())
+        if (drawn)
         {
             SceneStats& s = stats[demo.LastSlot()];
             if (s.frames++ == 0)
                 order.push_back(demo.LastSlot());
             s.micros += static_cast<double>(vqclock::monotonicMicros() - t0);
-            if (async)
-                reader.Request(frame);
-            else if (!o.renderOnly)
-                glWindow.ReadPicture(last);
+            if (!plain && !o.renderOnly)
+                mean.Result(last);
         }
-        pending.push_back({frame, demo.Presented()});
+        // Only a read-back in flight is collected later; otherwise `last` holds the picture.
+        pending.push_back({frame, drawn && async});
         deliver(PictureReader::kSlots - 1);
         progress.Show(frame + 1, slotName(demo.LastSlot()));
     }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -102,6 +103,69 @@ const OptionSpec kOptions[] = {
     {"--resume", false, [](Options& o, const char*, std::string&) { return o.resume = true; }},
     {"--overwrite", false, [](Options& o, const char*, std::string&) { return o.overwrite = true; }},
     {"--render-only", false, [](Options& o, const char*, std::string&) { return o.renderOnly = true; }},
+    {"--size", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         int w = 0, h = 0;
+         char x = 0, rest = 0;
+         if (std::sscanf(v, "%d%c%d%c", &w, &x, &h, &rest) != 3 || (x != 'x' && x != 'X') || w < 64 || h < 48 ||
+             w > 16384 || h > 16384)
+         {
+             e = std::string("--size: \"") + v + "\" is no size (W x H, such as 1920x1080)";
+             return false;
+         }
+         o.sizeW = w;
+         o.sizeH = h;
+         return true;
+     }},
+    {"--msaa", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         double d = 0;
+         if (!wholeNumber(v, d) || (d != 0 && d != 1 && d != 2 && d != 4 && d != 8 && d != 16))
+         {
+             e = std::string("--msaa: \"") + v + "\" is not 0, 2, 4, 8 or 16";
+             return false;
+         }
+         o.msaa = d < 1 ? 1 : static_cast<int>(d);
+         return true;
+     }},
+    {"--supersample", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         double d = 0;
+         if (!wholeNumber(v, d) || d < 1 || d > 4)
+         {
+             e = std::string("--supersample: \"") + v + "\" is not 1 to 4";
+             return false;
+         }
+         o.supersample = static_cast<int>(d);
+         return true;
+     }},
+    {"--shutter", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         double d = 0;
+         if (!wholeNumber(v, d) || d < 1 || d > 64)
+         {
+             e = std::string("--shutter: \"") + v + "\" is not 1 to 64 pictures a frame";
+             return false;
+         }
+         o.shutter = static_cast<int>(d);
+         return true;
+     }},
+    {"--shutter-angle", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         vqclock::FrameRate a;
+         if (!vqclock::ParseFrameRate(v, a) || a.num > 360 * a.den)
+         {
+             e = std::string("--shutter-angle: \"") + v + "\" is not above 0 and at most 360 degrees";
+             return false;
+         }
+         o.shutterAngle = a;
+         return true;
+     }},
     {"--count-frames", false, [](Options& o, const char*, std::string&) { return o.countFrames = true; }},
     {"--seed", true,
      [](Options& o, const char* v, std::string& e)
@@ -158,10 +222,10 @@ bool checkTogether(const Options& o, std::string& error)
         }
     }
     else if (o.fps.num != 0 || o.until >= 0 || o.frames >= 0 || o.haveSeed || o.fromFrame || o.lossless ||
-             o.resume || o.overwrite || o.renderOnly || o.countFrames)
+             o.resume || o.overwrite || o.renderOnly || o.countFrames || o.supersample != 1 || o.shutter != 1)
     {
         error = "--fps, --until, --frames, --from-frame, --seed, --lossless, --resume, --overwrite, "
-                "--render-only and --count-frames belong to --capture";
+                "--render-only, --count-frames, --supersample and --shutter belong to --capture";
         return false;
     }
     return true;
@@ -193,6 +257,13 @@ const char* UsageText()
            "  --overwrite      replace what the capture folder holds\n"
            "  --render-only    render the capture's frames without writing them (to measure)\n"
            "  --count-frames   print how many frames the capture would have, and exit\n"
+           "  --size WxH       the picture fits in W x H pixels, 4:3 (live default: the display's own on a\n"
+           "                   graphics card, 1024 x 768 on a software renderer; captures: 1024 x 768)\n"
+           "  --msaa N         N samples a pixel in the scenes (live default: 4 on a graphics card, none on\n"
+           "                   a software renderer)\n"
+           "  --supersample N  captures: draw N times larger each way and reduce (anti-aliasing)\n"
+           "  --shutter M      captures: motion blur, each frame the mean of M pictures in linear light\n"
+           "  --shutter-angle D  the share of the frame interval they span, in degrees (default 360)\n"
            "  --check          verify every data file and exit (0 when all are sound)\n"
            "  --analyze        print the bass level statistics of the track per timeline section\n"
            "  --help           this text\n"

@@ -25,6 +25,13 @@ struct Options
     bool overwrite = false; // replace what a capture folder holds
     bool renderOnly = false; // render on the capture clock, write nothing (to measure)
     bool countFrames = false; // print how many frames the capture would have, and exit
+
+    // Picture quality
+    int sizeW = 0, sizeH = 0; // --size: the picture fits in W x H (0: the default for the mode)
+    int msaa = -1;            // samples a pixel in the scenes' targets (-1: the default for the renderer)
+    int supersample = 1;      // captures: drawn this many times larger in each direction, then reduced
+    int shutter = 1;          // captures: pictures averaged into each frame
+    vqclock::FrameRate shutterAngle{360, 1}; // the share of the frame interval they are spread over, degrees
     bool haveSeed = false;
     unsigned seed = 0;
 };

@@ -19,6 +19,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -92,6 +93,37 @@ bool checkDataAndMusic()
     return true;
 }
 
+// The largest 4:3 picture inside w x h, its width a multiple of 8 so that both sides stay even
+// (video encoders want that) and the aspect exact.
+void fit43(int w, int h, int& pw, int& ph)
+{
+    pw = std::min(w, h * 4 / 3) / 8 * 8;
+    ph = pw * 3 / 4;
+}
+
+// The picture's size and anti-aliasing: --size, or live the display's own size on a graphics card
+// and 1024 x 768 on a software renderer, which could not keep up with more; captures 1024 x 768.
+// Supersampling draws it larger still. Multisampling by default only live on a graphics card.
+bool choosePicture(const Options& o, bool capturing, std::string& error)
+{
+    const bool software = glWindow.SoftwareRenderer();
+    int w = 1024, h = 768;
+    if (o.sizeW > 0)
+        fit43(o.sizeW, o.sizeH, w, h);
+    else if (!capturing && !software)
+        fit43(glWindow.DrawableWidth(), glWindow.DrawableHeight(), w, h);
+    const int ss = capturing ? o.supersample : 1;
+    const int samples = o.msaa >= 0 ? o.msaa : (capturing || software ? 1 : 4);
+    glWindow.SetSceneSamples(samples);
+    glWindow.SetAntialiased(samples > 1 || ss > 1);
+    if (g_verbose)
+        std::printf("picture: %d x %d%s, %d sample(s) a pixel, %s renderer\n", w * ss, h * ss,
+                    ss > 1 ? (" (reduced to " + std::to_string(w) + " x " + std::to_string(h) + ")").c_str() : "",
+                    samples, software ? "software" : "graphics card");
+    return (w * ss == glWindow.PictureWidth() && h * ss == glWindow.PictureHeight()) ||
+           glWindow.SetPicture(w * ss, h * ss, error);
+}
+
 // Start-up in its fixed order, up to the point where the scenes are made: the generator's seed,
 // the window with its resources, the glow filter, the font.
 bool startUp(const Options& o, bool capturing)
@@ -101,7 +133,7 @@ bool startUp(const Options& o, bool capturing)
     wo.windowed = o.windowed || capturing;
     wo.ownPicture = capturing;
     std::string error;
-    if (!res.Init(wo, error))
+    if (!res.Init(wo, error) || !choosePicture(o, capturing, error))
     {
         std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
         return false;

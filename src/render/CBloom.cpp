@@ -32,8 +32,8 @@ void quad(float region, float size, int units = 1)
     glEnd();
 }
 
-// Clears what a pass of the given size may leave to later reads: the top-left square it draws
-// plus a border of kBorder pixels (the blur's three steps and the bilinear filter's next texel),
+// Clears what a pass of the given size (in units) may leave to later reads: the top-left square it
+// draws plus a border of kBorder units (the blur's three steps and the bilinear filter's next texel),
 // and the same border where reads past the square's top and left edges wrap round to (the images
 // repeat): the last columns and rows of the target. Nothing else of a target is read before a
 // full-size pass overwrites it, so clearing it would only cost time; the picture is the same as
@@ -48,14 +48,16 @@ void clearRect(int x, int y, int w, int h) // GL's window coordinates: y up
 
 void clear(float size = kFull)
 {
-    const int full = static_cast<int>(kFull), box = static_cast<int>(size) + kBorder;
-    if (box < full - kBorder)
+    // In the target's pixels: its units times the window's scale.
+    const int full = glWindow.Pixels(kFull), border = glWindow.Pixels(kBorder);
+    const int box = glWindow.Pixels(size) + border;
+    if (box < full - border)
     {
         glEnable(GL_SCISSOR_TEST);
-        clearRect(0, full - box, box, box);                  // the square and its border
-        clearRect(full - kBorder, full - box, kBorder, box); // wrapped left edge
-        clearRect(0, 0, box, kBorder);                       // wrapped top edge
-        clearRect(full - kBorder, 0, kBorder, kBorder);      // wrapped corner
+        clearRect(0, full - box, box, box);                 // the square and its border
+        clearRect(full - border, full - box, border, box);  // wrapped left edge
+        clearRect(0, 0, box, border);                       // wrapped top edge
+        clearRect(full - border, 0, border, border);        // wrapped corner
         glDisable(GL_SCISSOR_TEST);
     }
     else

@@ -5,16 +5,43 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 
+#include <cstdio>
+
 namespace
 {
-// Every target of the piece is 1024 x 1024; the viewport is that whatever size was asked for.
+// Every target of the piece is 1024 x 1024 units; the viewport is that whatever size was asked for.
 constexpr int kViewport = 1024;
+
+bool makeMultisampled(int w, int h, int samples, unsigned& fbo, unsigned& color, unsigned& depth)
+{
+    glGenRenderbuffers(1, &color);
+    glBindRenderbuffer(GL_RENDERBUFFER, color);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, w, h);
+    glGenRenderbuffers(1, &depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, depth);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH_COMPONENT24, w, h);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE)
+        return true;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &fbo);
+    glDeleteRenderbuffers(1, &depth);
+    glDeleteRenderbuffers(1, &color);
+    fbo = color = depth = 0;
+    return false;
+}
 } // namespace
 
-void CPBuffer::Init(int w, int h)
+void CPBuffer::Init(int w, int h, int samples)
 {
     width = w;
     height = h;
+    pixelW = glWindow.Pixels(static_cast<float>(w));
+    pixelH = glWindow.Pixels(static_cast<float>(h));
     if (!glWindow.IsOpen())
     {
         PBufferFault("HDC ikke funnet.");
@@ -22,7 +49,7 @@ void CPBuffer::Init(int w, int h)
     }
     if (!InitPixelFormat())
         return;
-    if (!CreateColorDepthFramebuffer(w, h, fbo, colorTex, depthRb))
+    if (!CreateColorDepthFramebuffer(pixelW, pixelH, fbo, colorTex, depthRb))
     {
         PBufferFault("pbuffer kunne ikke allokeres.");
         return;
@@ -32,8 +59,10 @@ void CPBuffer::Init(int w, int h)
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
     glBindTexture(GL_TEXTURE_2D, 0);
-    if (tw != w || th != h)
+    if (tw != pixelW || th != pixelH)
         PBufferFault("Størrelsen på pbuffer er korrupt.");
+    if (samples > 1 && !makeMultisampled(pixelW, pixelH, samples, msFbo, msColor, msDepth))
+        std::fprintf(stderr, "warning: no %d-sample target here; drawing without multisampling\n", samples);
     SetCurrent("init");
 }
 
@@ -44,13 +73,35 @@ void CPBuffer::SetCurrent(const char* label)
         PBufferFault(label ? label : "");
         return;
     }
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glViewport(0, 0, kViewport, kViewport);
+    // The viewport covers the target's 1024 x 1024 units in its pixels.
+    glBindFramebuffer(GL_FRAMEBUFFER, msFbo ? msFbo : fbo);
+    glViewport(0, 0, glWindow.Pixels(kViewport), glWindow.Pixels(kViewport));
+    drawn = true;
 }
 
 void CPBuffer::SetCurrent() { SetCurrent("Kontekst til pbuffer er ugyldig."); }
 
-bool CPBuffer::IsCurrent() const { return Valid() && BoundDrawFramebuffer() == fbo; }
+bool CPBuffer::IsCurrent() const
+{
+    const unsigned bound = BoundDrawFramebuffer();
+    return Valid() && (bound == fbo || (msFbo && bound == msFbo));
+}
+
+void CPBuffer::Resolve()
+{
+    if (!msFbo || !drawn)
+        return;
+    // The drawing's samples become the image, keeping whatever framebuffer drawing goes to.
+    GLint draw = 0, read = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, msFbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo);
+    glBlitFramebuffer(0, 0, pixelW, pixelH, 0, 0, pixelW, pixelH, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
+    drawn = false;
+}
 
 void CPBuffer::LoadPerspective()
 {
@@ -112,6 +163,7 @@ void CPBuffer::Bind(bool nearestWanted)
         PBufferFault("Kunne ikke binde pbuffer til teksturobjekt.");
         return;
     }
+    Resolve();
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &savedBinding);
     glBindTexture(GL_TEXTURE_2D, colorTex);
     if (nearest != nearestWanted)
@@ -142,6 +194,13 @@ void CPBuffer::Remove()
         if (IsCurrent())
             glWindow.SetCurrent();
         DeleteColorDepthFramebuffer(fbo, colorTex, depthRb);
+        if (msFbo)
+        {
+            glDeleteFramebuffers(1, &msFbo);
+            glDeleteRenderbuffers(1, &msColor);
+            glDeleteRenderbuffers(1, &msDepth);
+        }
     }
     fbo = colorTex = depthRb = 0;
+    msFbo = msColor = msDepth = 0;
 }

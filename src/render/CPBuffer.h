@@ -1,8 +1,12 @@
 #pragma once
-// CPBuffer: one off-screen target of the piece, 1024 x 1024 everywhere: a framebuffer object in
-// the window's one OpenGL context, with an RGBA8 colour texture (linear filters, repeating) and a
-// 24-bit depth buffer. Making it current binds its framebuffer and viewport; binding its image
-// binds its colour texture on the active unit.
+// CPBuffer: one off-screen target of the piece, 1024 x 1024 units everywhere: a framebuffer object
+// in the window's one OpenGL context, with an RGBA8 colour texture (linear filters, repeating) and a
+// 24-bit depth buffer. Its pixels are its units times the window's scale, so a larger picture is
+// the same picture, sharper. Making it current binds its framebuffer and viewport; binding its
+// image binds its colour texture on the active unit.
+//
+// A multisampled target draws into multisampled buffers and resolves them into its texture the
+// first time its image is bound after drawing.
 //
 // A target keeps no drawing state of its own: each pass applies its PassState after SetCurrent.
 // Faults are shown through PBufferFault (once per text).
@@ -12,8 +16,9 @@
 class CPBuffer
 {
 public:
-    // Makes the target; on success drawing goes to it afterwards.
-    void Init(int w, int h);
+    // Makes the target of w x h units, with `samples` samples a pixel (1: none); on success
+    // drawing goes to it afterwards.
+    void Init(int w, int h, int samples = 1);
     void SetCurrent(const char* label);
     void SetCurrent();
     // SetCurrent, then a 45-degree perspective (near 1, far 3000), identity modelview, smooth
@@ -37,6 +42,8 @@ public:
     void Remove();
 
     bool Valid() const { return fbo != 0; }
+    int PixelWidth() const { return pixelW; }
+    int PixelHeight() const { return pixelH; }
     // True while drawing goes to this target.
     bool IsCurrent() const;
 
@@ -47,7 +54,12 @@ private:
     void LoadPerspective();
     void LoadOrtho();
 
+    void Resolve();
+
     unsigned fbo = 0, colorTex = 0, depthRb = 0;
+    unsigned msFbo = 0, msColor = 0, msDepth = 0; // only when multisampled
+    int pixelW = 0, pixelH = 0;
+    bool drawn = false; // drawn into since its samples were last resolved
     int savedBinding = 0;  // texture bound on the caller's unit before BindObj
     bool nearest = false;  // the image's filters are GL_NEAREST (else GL_LINEAR)
 };

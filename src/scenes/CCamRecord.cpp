@@ -89,7 +89,7 @@ void CDemoHandler::CCamRecord::cubetex(int target, const char* file)
 
 void CDemoHandler::CCamRecord::Setup()
 {
-    sceneBuf.Init(1024, 1024);
+    sceneBuf.Init(1024, 1024, glWindow.SceneSamples());
     LoadTextures();
     CreatePrograms();
     MakeSea();

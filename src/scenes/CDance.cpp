@@ -40,7 +40,7 @@ void CDemoHandler::CDance::Setup()
     firstFrame = true;
     tilesLit = ticked = false;
     dancefloor::InitTiles(tiles);
-    danceBuf.Init(1024, 1024);
+    danceBuf.Init(1024, 1024, glWindow.SceneSamples());
     cave.Load(datafile::kCave);
     ReportLoading();
     dancer.Load(datafile::kCharacterList);

@@ -34,18 +34,18 @@ const GLfloat kLightAmbient[4] = {0.2f, 0.2f, 0.2f, 0.0f};
 const GLfloat kLightDiffuse[4] = {0.6f, 0.2f, 0.6f, 0.0f};
 const GLfloat kLightSpecular[4] = {1.0f, 1.0f, 1.0f, 0.0f};
 
-// The rings: black outlines two pixels wide on white, depth-tested, unlit and untextured. The
-// blob's shaders read light 0 from the built-in state, which is why it is set though lighting
-// stays off.
+// The rings: black outlines on white, depth-tested, unlit and untextured. The blob's shaders read
+// light 0 from the built-in state, which is why it is set though lighting stays off.
 PassState ringPass()
 {
     PassState s;
     s.texture2D = false;
     s.depthTest = true;
     s.outlines = true;
-    // Two pixels wide: the square buffer is shown squeezed to 3/4 of its height, which breaks
-    // one-pixel lines into grey dashes.
-    s.lineWidth = 2.0f;
+    // One pixel of the piece's layout wide, as the rings are drawn, where the picture is
+    // anti-aliased; two where it is not, because the square buffer is shown squeezed to 3/4 of its
+    // height, which breaks aliased one-pixel lines into grey dashes.
+    s.lineWidth = (glWindow.Antialiased() ? 1.0f : 2.0f) * glWindow.Scale();
     s.clearColour[0] = s.clearColour[1] = s.clearColour[2] = 1.0f;
     return s;
 }
@@ -90,7 +90,7 @@ void CDemoHandler::CVortex::Setup()
     phase = 0.0f;
     interpDir = false;
 
-    sceneBuf.Init(1024, 1024);
+    sceneBuf.Init(1024, 1024, glWindow.SceneSamples());
     logoModel.Load(datafile::kLogoModel);
     LoadBlob();
     ReportLoading();

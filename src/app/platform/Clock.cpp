@@ -17,15 +17,21 @@ std::uint64_t g_startSample = 0;
 bool g_haveSeed = false;
 unsigned g_seed = 0;
 std::uint64_t g_frame = 0;
+int g_subframe = 0, g_subframes = 1;
+vqclock::FrameRate g_angle{360, 1};
 constexpr std::uint32_t kClockBase = 1000;
 
-// round(frame x unitsPerSecond x den / num), half up, in integers.
-std::uint64_t framesToUnits(std::uint64_t frame, std::int64_t unitsPerSecond, const vqclock::FrameRate& r)
+// round((frame + subframe x angle / 360 / subframes) x unitsPerSecond x den / num), half up, in
+// integers: the frame and its sub-frame as one fraction, so no step is rounded on its own.
+std::uint64_t framesToUnits(std::uint64_t frame, int subframe, std::int64_t unitsPerSecond)
 {
-    const unsigned __int128 n = static_cast<unsigned __int128>(frame) * static_cast<std::uint64_t>(unitsPerSecond) *
-                                static_cast<std::uint64_t>(r.den);
-    const std::uint64_t num = static_cast<std::uint64_t>(r.num);
-    return static_cast<std::uint64_t>((n + num / 2) / num);
+    using u128 = unsigned __int128;
+    const u128 perFrame = static_cast<u128>(g_subframes) * 360u * static_cast<std::uint64_t>(g_angle.den);
+    const u128 position = static_cast<u128>(frame) * perFrame +
+                          static_cast<u128>(subframe) * static_cast<std::uint64_t>(g_angle.num);
+    const u128 n = position * static_cast<std::uint64_t>(unitsPerSecond) * static_cast<std::uint64_t>(g_fps.den);
+    const u128 d = perFrame * static_cast<std::uint64_t>(g_fps.num);
+    return static_cast<std::uint64_t>((n + d / 2) / d);
 }
 
 // Whole digits, for the parts of a frame rate.
@@ -51,7 +57,7 @@ std::int64_t monotonicMicros()
 std::uint32_t timeGetTime()
 {
     if (g_capture)
-        return kClockBase + static_cast<std::uint32_t>(framesToUnits(g_frame, 1000, g_fps));
+        return kClockBase + static_cast<std::uint32_t>(framesToUnits(g_frame, g_subframe, 1000));
     return kClockBase + static_cast<std::uint32_t>(monotonicMicros() / 1000);
 }
 
@@ -107,6 +113,9 @@ void enterCapture(const FrameRate& fps, double startSeconds, bool haveSeed, unsi
     g_haveSeed = haveSeed;
     g_seed = seed;
     g_frame = 0;
+    g_subframe = 0;
+    g_subframes = 1;
+    g_angle = FrameRate{360, 1};
 }
 
 void enterCapture(double fps, double startSeconds, bool haveSeed, unsigned seed)
@@ -121,9 +130,16 @@ bool captureMode()
     return g_capture;
 }
 
-void setCaptureFrame(std::uint64_t frame)
+void setShutter(int subframes, const FrameRate& angle)
+{
+    g_subframes = subframes > 0 ? subframes : 1;
+    g_angle = angle;
+}
+
+void setCaptureFrame(std::uint64_t frame, int subframe)
 {
     g_frame = frame;
+    g_subframe = subframe;
 }
 
 std::uint64_t captureFrame()
@@ -133,12 +149,12 @@ std::uint64_t captureFrame()
 
 std::uint64_t captureSample(std::uint64_t frame)
 {
-    return g_startSample + framesToUnits(frame, timeline::kTrackRate, g_fps);
+    return g_startSample + framesToUnits(frame, 0, timeline::kTrackRate);
 }
 
 std::uint64_t captureSample()
 {
-    return captureSample(g_frame);
+    return g_startSample + framesToUnits(g_frame, g_subframe, timeline::kTrackRate);
 }
 
 double captureMusicSeconds()

@@ -35,10 +35,15 @@ void enterCapture(const FrameRate& fps, double startSeconds, bool haveSeed, unsi
 // The same with a rate in frames per second (whole or decimal), for tests.
 void enterCapture(double fps, double startSeconds, bool haveSeed, unsigned seed);
 bool captureMode();
-void setCaptureFrame(std::uint64_t frame);
+// Motion blur: each frame is the mean of `subframes` pictures taken across the first `angle`
+// degrees (a fraction, 360 = the whole interval) of its time; sub-frame j of frame f shows the
+// sample start + round((f + j x angle / 360 / subframes) x 44100 x den / num), so with 360 degrees
+// it is frame f x subframes + j of a capture at subframes times the rate.
+void setShutter(int subframes, const FrameRate& angle);
+void setCaptureFrame(std::uint64_t frame, int subframe = 0);
 std::uint64_t captureFrame();
-// The music sample (44.1 kHz frame of the track, not wrapped) of a capture frame, and of the
-// current one; and the current one's music time in seconds.
+// The music sample (44.1 kHz frame of the track, not wrapped) of a capture frame's first
+// sub-frame, and of the current sub-frame; and the current one's music time in seconds.
 std::uint64_t captureSample(std::uint64_t frame);
 std::uint64_t captureSample();
 double captureMusicSeconds();

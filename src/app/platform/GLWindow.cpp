@@ -66,6 +66,8 @@ bool GLWindow::Init(int w, int h, int bitsPerPixel, const WindowOptions& opts, s
     height = h;
     bits = bitsPerPixel;
     options = opts;
+    pixelW = opts.pictureWidth > 0 ? opts.pictureWidth : w;
+    pixelH = opts.pictureHeight > 0 ? opts.pictureHeight : h;
     return InitOpenGL(error);
 }
 
@@ -126,15 +128,9 @@ bool GLWindow::InitOpenGL(std::string& error)
     glGetError(); // GLEW may leave an error from probing on some drivers
 
     SDL_GL_GetDrawableSize(win, &drawableW, &drawableH);
-    if (drawableW != width || drawableH != height || options.ownPicture)
-    {
-        if (!CreateColorDepthFramebuffer(width, height, pictureFbo, pictureColor, pictureDepth))
-        {
-            error = "no framebuffer for the scaled window picture";
-            return false;
-        }
-    }
-    glViewport(0, 0, width, height);
+    if (!MakePicture(error))
+        return false;
+    glViewport(0, 0, pixelW, pixelH);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (!options.hidden)
@@ -142,12 +138,56 @@ bool GLWindow::InitOpenGL(std::string& error)
     return true;
 }
 
+bool GLWindow::MakePicture(std::string& error)
+{
+    DeleteColorDepthFramebuffer(pictureFbo, pictureColor, pictureDepth);
+    if (drawableW == pixelW && drawableH == pixelH && !options.ownPicture)
+        return true;
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+    if (pixelW > largest || pixelH > largest ||
+        !CreateColorDepthFramebuffer(pixelW, pixelH, pictureFbo, pictureColor, pictureDepth))
+    {
+        error = "no framebuffer of " + std::to_string(pixelW) + " x " + std::to_string(pixelH) +
+                " for the window's picture (this OpenGL allows " + std::to_string(largest) + " at most)";
+        return false;
+    }
+    return true;
+}
+
+bool GLWindow::SetPicture(int w, int h, std::string& error)
+{
+    if (!window)
+        return false;
+    pixelW = w;
+    pixelH = h;
+    if (!MakePicture(error))
+        return false;
+    SetCurrent();
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    return true;
+}
+
+bool GLWindow::SoftwareRenderer() const
+{
+    int accelerated = 1;
+    if (SDL_GL_GetAttribute(SDL_GL_ACCELERATED_VISUAL, &accelerated) == 0 && accelerated == 0)
+        return true;
+    const char* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const std::string r = name ? name : "";
+    for (const char* soft : {"llvmpipe", "softpipe", "Software Rasterizer", "SwiftShader", "swrast"})
+        if (r.find(soft) != std::string::npos)
+            return true;
+    return false;
+}
+
 void GLWindow::SetCurrent()
 {
     if (!window)
         return;
     glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo);
-    glViewport(0, 0, width, height);
+    glViewport(0, 0, pixelW, pixelH);
 }
 
 void GLWindow::BeginOrtho(const PassState& state)
@@ -174,7 +214,7 @@ void GLWindow::InitOrtho()
 
 void GLWindow::InitProjection()
 {
-    glViewport(0, 0, width, height);
+    glViewport(0, 0, pixelW, pixelH);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(45.0, static_cast<double>(width) / height, 1.0, 1000.0);
@@ -187,18 +227,18 @@ void GLWindow::InitProjection()
 
 void GLWindow::ReadPicture(std::vector<std::uint8_t>& rgb)
 {
-    rgb.resize(static_cast<std::size_t>(width) * height * 3);
+    rgb.resize(static_cast<std::size_t>(pixelW) * pixelH * 3);
     if (!window)
         return;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, pictureFbo);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(pictureFbo ? GL_COLOR_ATTACHMENT0 : GL_BACK);
     std::vector<std::uint8_t> raw(rgb.size());
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, raw.data());
-    const std::size_t row = static_cast<std::size_t>(width) * 3;
-    for (int y = 0; y < height; ++y) // GL reads bottom row first
-        std::copy(raw.begin() + static_cast<long>(row * (height - 1 - y)),
-                  raw.begin() + static_cast<long>(row * (height - y)), rgb.begin() + static_cast<long>(row * y));
+    glReadPixels(0, 0, pixelW, pixelH, GL_RGB, GL_UNSIGNED_BYTE, raw.data());
+    const std::size_t row = static_cast<std::size_t>(pixelW) * 3;
+    for (int y = 0; y < pixelH; ++y) // GL reads bottom row first
+        std::copy(raw.begin() + static_cast<long>(row * (pixelH - 1 - y)),
+                  raw.begin() + static_cast<long>(row * (pixelH - y)), rgb.begin() + static_cast<long>(row * y));
 }
 
 void GLWindow::FrameDone()
@@ -209,11 +249,11 @@ void GLWindow::FrameDone()
     {
         // Fit the picture into the drawable with its aspect kept; the bars stay black.
         int dw = drawableW, dh = drawableH;
-        int w = dw, h = dw * height / width;
+        int w = dw, h = dw * pixelH / pixelW;
         if (h > dh)
         {
             h = dh;
-            w = dh * width / height;
+            w = dh * pixelW / pixelH;
         }
         const int x0 = (dw - w) / 2, y0 = (dh - h) / 2;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, pictureFbo);
@@ -221,7 +261,8 @@ void GLWindow::FrameDone()
         glClearColor(0, 0, 0, 0);
         glDisable(GL_SCISSOR_TEST);
         glClear(GL_COLOR_BUFFER_BIT);
-        glBlitFramebuffer(0, 0, width, height, x0, y0, x0 + w, y0 + h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        glBlitFramebuffer(0, 0, pixelW, pixelH, x0, y0, x0 + w, y0 + h, GL_COLOR_BUFFER_BIT,
+                          w == pixelW && h == pixelH ? GL_NEAREST : GL_LINEAR);
         SDL_GL_SwapWindow(sdlWindow(window));
         glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo);
         return;

@@ -19,6 +19,11 @@ struct WindowOptions
     bool windowed = false; // a 1024 x 768 window instead of full-screen
     bool hidden = false;   // never shown (asset check)
     bool ownPicture = false; // draw into a framebuffer of its own even when the window fits (capture)
+    // The picture's size in pixels (0: the window's 1024 x 768). Everything is still laid out in
+    // the 1024 x 768 units of the piece, and every off-screen target is scaled by the same factor.
+    int pictureWidth = 0, pictureHeight = 0;
+    int sceneSamples = 1;      // multisampling of the scenes' own targets (1: none)
+    bool antialiased = false;  // the picture is anti-aliased (multisampled or supersampled)
 };
 
 class GLWindow
@@ -52,20 +57,42 @@ public:
     // Pins the cursor to a position in window pixels (the dance scene holds it at the centre).
     void SetCursorPos(int x, int y);
 
-    // Reads the window's picture (1024 x 768 RGB, top row first). With a picture of its own
+    // The picture's pixels per unit of the piece's 1024 x 768 layout (1 at 1024 x 768), and a
+    // length in layout units as whole pixels.
+    float Scale() const { return static_cast<float>(pixelW) / static_cast<float>(width); }
+    int Pixels(float units) const { return static_cast<int>(units * Scale() + 0.5f); }
+    int PictureWidth() const { return pixelW; }
+    int PictureHeight() const { return pixelH; }
+    int SceneSamples() const { return options.sceneSamples; }
+    bool Antialiased() const { return options.antialiased; }
+    int DrawableWidth() const { return drawableW; }
+    int DrawableHeight() const { return drawableH; }
+    // True on a software rasteriser (Mesa's llvmpipe and softpipe, SwiftShader, lavapipe's kin),
+    // told by the renderer's name and by whether the visual is accelerated.
+    bool SoftwareRenderer() const;
+    // Gives the picture w x h pixels (a framebuffer of its own unless the window is exactly that
+    // size and nothing asks for one). Before anything is loaded: the targets take their size from it.
+    bool SetPicture(int w, int h, std::string& error);
+    void SetSceneSamples(int n) { options.sceneSamples = n; }
+    void SetAntialiased(bool on) { options.antialiased = on; }
+
+    // Reads the window's picture (PictureWidth x PictureHeight RGB, top row first). With a picture of its own
     // (capture) this may follow FrameDone; without one it must come before it.
     void ReadPicture(std::vector<std::uint8_t>& rgb);
     // The framebuffer holding the window's picture (0: the window's own).
     unsigned PictureFramebuffer() const { return pictureFbo; }
 
-    int width = 0, height = 0, bits = 0;
+    int width = 0, height = 0, bits = 0; // the layout's units, always 1024 x 768
 
 private:
+    bool MakePicture(std::string& error);
+
     void* window = nullptr; // SDL_Window
     void* context = nullptr; // SDL_GLContext
     WindowOptions options;
     unsigned pictureFbo = 0, pictureColor = 0, pictureDepth = 0; // only when scaled or captured
     int drawableW = 0, drawableH = 0;
+    int pixelW = 0, pixelH = 0; // the picture in pixels
 };
 
 extern GLWindow glWindow;
