@@ -3,11 +3,10 @@
 #include "app/CaptureSink.h"
 
 #include "app/PngFile.h"
+#include "app/WorkQueue.h"
 #include "audio/WavWriter.h"
 
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -25,7 +24,7 @@ class FolderSink : public CaptureSink
 {
 public:
     FolderSink(const std::string& d, const CaptureFormat& f, std::uint64_t firstFrame)
-        : dir(d), format(f), base(firstFrame), nextComplete(firstFrame)
+        : dir(d), format(f), base(firstFrame), nextComplete(firstFrame), queue(4)
     {
     }
 
@@ -37,9 +36,9 @@ public:
         // several.
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         const unsigned workers = std::min(8u, cores > 2 ? cores - 1 : cores);
+        queue.SetLimit(2 * workers + 2);
         for (unsigned i = 0; i < workers; ++i)
             threads.emplace_back([this] { Work(); });
-        limit = 2 * workers + 2;
         return true;
     }
 
@@ -48,33 +47,19 @@ public:
     bool Put(std::uint64_t frame, std::vector<std::uint8_t>&& rgb, const std::int16_t* samples,
              std::size_t sampleFrames) override
     {
-        std::unique_lock<std::mutex> g(lock);
-        roomFree.wait(g, [this] { return failed || queue.size() + busy < limit; });
-        if (failed)
-            return false;
-        Job job;
-        job.frame = frame;
-        job.rgb = std::move(rgb);
-        job.sound.assign(samples, samples + sampleFrames * 2);
-        queue.push_back(std::move(job));
-        workReady.notify_one();
-        return true;
+        return queue.Push(Job{frame, std::move(rgb), std::vector<std::int16_t>(samples, samples + sampleFrames * 2)});
     }
 
     bool Finish() override
     {
-        {
-            std::lock_guard<std::mutex> g(lock);
-            closing = true;
-        }
-        workReady.notify_all();
+        queue.Close();
         for (std::thread& t : threads)
             t.join();
         threads.clear();
         std::string e;
         if (!wav.Close(e))
-            fail(e);
-        return !failed;
+            queue.Fail(e);
+        return !queue.Failed();
     }
 
     std::uint64_t Complete() const override
@@ -83,11 +68,7 @@ public:
         return nextComplete - base;
     }
 
-    std::string Error() const override
-    {
-        std::lock_guard<std::mutex> g(lock);
-        return error;
-    }
+    std::string Error() const override { return queue.Error(); }
 
     std::string Describe() const override
     {
@@ -104,81 +85,48 @@ private:
 
     void Work()
     {
-        for (;;)
+        for (Job job; queue.Pop(job); queue.Done())
         {
-            Job job;
-            {
-                std::unique_lock<std::mutex> g(lock);
-                workReady.wait(g, [this] { return closing || !queue.empty(); });
-                if (queue.empty())
-                    return;
-                job = std::move(queue.front());
-                queue.pop_front();
-                ++busy;
-            }
             const std::string path = frameName(dir, job.frame), part = path + ".part";
             std::string e;
-            bool ok = !failedNow() && WritePng(part, format.width, format.height, job.rgb, e);
+            bool ok = !queue.Failed() && WritePng(part, format.width, format.height, job.rgb, e);
             if (ok && std::rename(part.c_str(), path.c_str()) != 0)
             {
                 e = "\"" + path + "\": cannot be put in place";
                 ok = false;
             }
             if (!ok)
+            {
                 std::remove(part.c_str());
-            std::lock_guard<std::mutex> g(lock);
-            --busy;
-            if (ok)
-                done.emplace(job.frame, std::move(job.sound));
-            else if (!e.empty())
-                failLocked(e);
+                if (!e.empty())
+                    queue.Fail(e);
+                continue;
+            }
             // The sound follows the pictures that are whole, in order.
+            std::lock_guard<std::mutex> g(lock);
+            done.emplace(job.frame, std::move(job.sound));
             for (auto it = done.begin(); it != done.end() && it->first == nextComplete; it = done.erase(it))
             {
                 std::string we;
-                if (!failed && !wav.Append(it->second.data(), it->second.size() / 2, we))
+                if (queue.Failed() || !wav.Append(it->second.data(), it->second.size() / 2, we))
                 {
-                    failLocked(we);
+                    if (!we.empty())
+                        queue.Fail(we);
                     break;
                 }
-                if (failed)
-                    break;
                 ++nextComplete;
             }
-            roomFree.notify_all();
         }
-    }
-
-    bool failedNow()
-    {
-        std::lock_guard<std::mutex> g(lock);
-        return failed;
-    }
-    void fail(const std::string& e)
-    {
-        std::lock_guard<std::mutex> g(lock);
-        failLocked(e);
-    }
-    void failLocked(const std::string& e)
-    {
-        if (!failed)
-            error = e;
-        failed = true;
-        roomFree.notify_all();
     }
 
     std::string dir;
     CaptureFormat format;
     WavWriter wav;
     std::vector<std::thread> threads;
-    mutable std::mutex lock;
-    std::condition_variable workReady, roomFree;
-    std::deque<Job> queue;
-    std::map<std::uint64_t, std::vector<std::int16_t>> done; // whole pictures waiting for their turn
-    std::size_t busy = 0, limit = 4;
+    mutable std::mutex lock;                                  // guards what follows
+    std::map<std::uint64_t, std::vector<std::int16_t>> done;  // whole pictures waiting for their turn
     std::uint64_t base, nextComplete;
-    bool closing = false, failed = false;
-    std::string error;
+    WorkQueue<Job> queue;
 };
 
 class NullSink : public CaptureSink

@@ -46,6 +46,23 @@ bool setNumber(double& field, const char* name, const char* v, std::string& erro
     return true;
 }
 
+// A whole number from lo to hi into field.
+template <class T>
+bool setWhole(T& field, const char* name, const char* v, std::string& error, double lo = 0, double hi = 4294967295.0)
+{
+    double d = 0;
+    if (!wholeNumber(v, d) || d < lo || d > hi)
+    {
+        error = std::string(name) + ": \"" + v + "\" is not a whole number" +
+                (lo > 0 || hi < 4294967295.0 ? " from " + std::to_string(static_cast<long>(lo)) + " to " +
+                                                   std::to_string(static_cast<long>(hi))
+                                             : std::string());
+        return false;
+    }
+    field = static_cast<T>(d);
+    return true;
+}
+
 const OptionSpec kOptions[] = {
     {"--help", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
     {"-h", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
@@ -75,30 +92,9 @@ const OptionSpec kOptions[] = {
          return false;
      }},
     {"--until", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.until, "--until", v, e); }},
-    {"--frames", true,
-     [](Options& o, const char* v, std::string& e)
-     {
-         double d = 0;
-         if (!wholeNumber(v, d))
-         {
-             e = std::string("--frames: \"") + v + "\" is not a whole number";
-             return false;
-         }
-         o.frames = static_cast<long>(d);
-         return true;
-     }},
+    {"--frames", true, [](Options& o, const char* v, std::string& e) { return setWhole(o.frames, "--frames", v, e); }},
     {"--from-frame", true,
-     [](Options& o, const char* v, std::string& e)
-     {
-         double d = 0;
-         if (!wholeNumber(v, d))
-         {
-             e = std::string("--from-frame: \"") + v + "\" is not a whole number";
-             return false;
-         }
-         o.fromFrame = static_cast<long>(d);
-         return true;
-     }},
+     [](Options& o, const char* v, std::string& e) { return setWhole(o.fromFrame, "--from-frame", v, e); }},
     {"--lossless", false, [](Options& o, const char*, std::string&) { return o.lossless = true; }},
     {"--resume", false, [](Options& o, const char*, std::string&) { return o.resume = true; }},
     {"--overwrite", false, [](Options& o, const char*, std::string&) { return o.overwrite = true; }},
@@ -131,29 +127,9 @@ const OptionSpec kOptions[] = {
          return true;
      }},
     {"--supersample", true,
-     [](Options& o, const char* v, std::string& e)
-     {
-         double d = 0;
-         if (!wholeNumber(v, d) || d < 1 || d > 4)
-         {
-             e = std::string("--supersample: \"") + v + "\" is not 1 to 4";
-             return false;
-         }
-         o.supersample = static_cast<int>(d);
-         return true;
-     }},
+     [](Options& o, const char* v, std::string& e) { return setWhole(o.supersample, "--supersample", v, e, 1, 4); }},
     {"--shutter", true,
-     [](Options& o, const char* v, std::string& e)
-     {
-         double d = 0;
-         if (!wholeNumber(v, d) || d < 1 || d > 64)
-         {
-             e = std::string("--shutter: \"") + v + "\" is not 1 to 64 pictures a frame";
-             return false;
-         }
-         o.shutter = static_cast<int>(d);
-         return true;
-     }},
+     [](Options& o, const char* v, std::string& e) { return setWhole(o.shutter, "--shutter", v, e, 1, 64); }},
     {"--shutter-angle", true,
      [](Options& o, const char* v, std::string& e)
      {
@@ -168,18 +144,7 @@ const OptionSpec kOptions[] = {
      }},
     {"--count-frames", false, [](Options& o, const char*, std::string&) { return o.countFrames = true; }},
     {"--seed", true,
-     [](Options& o, const char* v, std::string& e)
-     {
-         double d = 0;
-         if (!wholeNumber(v, d))
-         {
-             e = std::string("--seed: \"") + v + "\" is not a whole number";
-             return false;
-         }
-         o.haveSeed = true;
-         o.seed = static_cast<unsigned>(d);
-         return true;
-     }},
+     [](Options& o, const char* v, std::string& e) { return o.haveSeed = setWhole(o.seed, "--seed", v, e); }},
 };
 
 const OptionSpec* findOption(const std::string& name)

@@ -6,6 +6,7 @@
 // thread of its own (the encoders add their own), so the next frames are drawn meanwhile.
 #include "app/CaptureSink.h"
 
+#include "app/WorkQueue.h"
 #include "app/platform/Timeline.h"
 
 extern "C"
@@ -16,10 +17,8 @@ extern "C"
 #include <libswscale/swscale.h>
 }
 
-#include <condition_variable>
+#include <atomic>
 #include <cstdio>
-#include <deque>
-#include <mutex>
 #include <thread>
 
 namespace
@@ -87,30 +86,20 @@ public:
     bool Put(std::uint64_t, std::vector<std::uint8_t>&& rgb, const std::int16_t* samples,
              std::size_t sampleFrames) override
     {
-        std::unique_lock<std::mutex> g(lock);
-        roomFree.wait(g, [this] { return failed || queue.size() < 4; });
-        if (failed)
-            return false;
-        queue.push_back({std::move(rgb), std::vector<std::int16_t>(samples, samples + sampleFrames * 2)});
-        workReady.notify_one();
-        return true;
+        return queue.Push(Job{std::move(rgb), std::vector<std::int16_t>(samples, samples + sampleFrames * 2)});
     }
 
     bool Finish() override
     {
         if (finished)
-            return !failed;
+            return !queue.Failed();
         finished = true;
-        {
-            std::lock_guard<std::mutex> g(lock);
-            closing = true;
-        }
-        workReady.notify_all();
+        queue.Close();
         if (worker.joinable())
             worker.join();
         if (!headerWritten)
             return false;
-        if (!failed)
+        if (!queue.Failed())
         {
             // What the encoders still hold, the short last block of sound, then the index.
             encodeAudio(true);
@@ -121,22 +110,14 @@ public:
         if (r < 0)
             failWith("\"" + file + "\": " + avError(r));
         avio_closep(&out->pb);
-        if (failed)
+        if (queue.Failed())
             std::remove(file.c_str()); // a file cut off in the middle plays nowhere
-        return !failed;
+        return !queue.Failed();
     }
 
-    std::uint64_t Complete() const override
-    {
-        std::lock_guard<std::mutex> g(lock);
-        return failed ? 0 : written;
-    }
+    std::uint64_t Complete() const override { return queue.Failed() ? 0 : written.load(); }
 
-    std::string Error() const override
-    {
-        std::lock_guard<std::mutex> g(lock);
-        return error;
-    }
+    std::string Error() const override { return queue.Error(); }
 
     std::string Describe() const override { return "video in " + file; }
 
@@ -266,24 +247,12 @@ private:
 
     void Work()
     {
-        for (;;)
+        for (Job job; queue.Pop(job); queue.Done())
         {
-            Job job;
-            {
-                std::unique_lock<std::mutex> g(lock);
-                workReady.wait(g, [this] { return closing || !queue.empty(); });
-                if (queue.empty())
-                    return;
-                job = std::move(queue.front());
-                queue.pop_front();
-                roomFree.notify_all();
-            }
-            if (failedNow())
+            if (queue.Failed())
                 continue;
             pendingSound.insert(pendingSound.end(), job.sound.begin(), job.sound.end());
-            const bool ok = encodeVideo(job.rgb) && encodeAudio(false);
-            std::lock_guard<std::mutex> g(lock);
-            if (ok)
+            if (encodeVideo(job.rgb) && encodeAudio(false))
                 ++written;
         }
     }
@@ -385,18 +354,9 @@ private:
             send(ctx, stream, nullptr);
     }
 
-    bool failedNow()
-    {
-        std::lock_guard<std::mutex> g(lock);
-        return failed;
-    }
     bool failWith(const std::string& e)
     {
-        std::lock_guard<std::mutex> g(lock);
-        if (!failed)
-            error = e;
-        failed = true;
-        roomFree.notify_all();
+        queue.Fail(e);
         return false;
     }
 
@@ -430,12 +390,8 @@ private:
     bool headerWritten = false, finished = false;
 
     std::thread worker;
-    mutable std::mutex lock;
-    std::condition_variable workReady, roomFree;
-    std::deque<Job> queue;
-    std::uint64_t written = 0;
-    bool closing = false, failed = false;
-    std::string error;
+    WorkQueue<Job> queue{4};
+    std::atomic<std::uint64_t> written{0};
 };
 } // namespace
 
