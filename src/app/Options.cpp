@@ -63,6 +63,16 @@ const OptionSpec kOptions[] = {
          return true;
      }},
     {"--start", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.start, "--start", v, e); }},
+    {"--av-offset", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         if (!setNumber(o.avOffsetMs, "--av-offset", v, e))
+             return false;
+         if (std::fabs(o.avOffsetMs) <= 1000)
+             return true;
+         e = "--av-offset must lie within -1000..1000 ms";
+         return false;
+     }},
     {"--fps", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.fps, "--fps", v, e); }},
     {"--until", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.until, "--until", v, e); }},
     {"--frames", true,
@@ -110,6 +120,11 @@ bool checkTogether(const Options& o, std::string& error)
     }
     if (!o.captureDir.empty())
     {
+        if (o.avOffsetMs != 0)
+        {
+            error = "--av-offset belongs to live play, not to --capture";
+            return false;
+        }
         if (!(o.fps > 0 && o.fps <= 1000))
         {
             error = "--capture needs --fps N with 0 < N <= 1000";
@@ -132,13 +147,15 @@ bool checkTogether(const Options& o, std::string& error)
 
 const char* UsageText()
 {
-    return "usage: vqdemo [--windowed] [--start S] [--data DIR] [--verbose]\n"
+    return "usage: vqdemo [--windowed] [--start S] [--av-offset MS] [--data DIR] [--verbose]\n"
            "       vqdemo --capture DIR --fps N [--start S] [--until S | --frames K] [--seed N] [--data DIR]\n"
            "       vqdemo --check [--data DIR]\n"
            "       vqdemo --analyze [--data DIR]\n"
            "\n"
            "  --windowed       a 1024 x 768 window instead of full-screen\n"
            "  --start S        begin the music at S seconds\n"
+           "  --av-offset MS   show the picture MS ms later than the sound (negative: earlier, for a\n"
+           "                   projector or TV that shows it late)\n"
            "  --data DIR       the data folder (default: data beside the program)\n"
            "  --verbose        write the loaders' diagnostic lines\n"
            "  --capture DIR    render without real-time audio, writing DIR/frame_NNNNN.png and DIR/audio.wav\n"

@@ -283,6 +283,7 @@ int VQ_Main(int argc, char** argv)
     if (!checkDataAndMusic(o))
         return 1;
     bass.SetStartSeconds(o.start);
+    bass.SetAvOffsetMs(o.avOffsetMs);
     if (!outDir.empty())
         vqclock::enterCapture(o.fps, o.start, o.haveSeed, o.seed);
     else
