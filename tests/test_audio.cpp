@@ -444,19 +444,21 @@ TEST(ClockFollower, SmoothsJitterJumpsAheadAndNeverGoesBack)
     EXPECT_DOUBLE_EQ(f.Follow(p1 - 4410, 1010000), p1);
 }
 
-TEST(PresentLead, MedianOfRecentFramesWithinBounds)
+TEST(PresentLead, MedianTimeToTheScreenPlusHalfTheTimeOnItWithinBounds)
 {
     playback::PresentLead lead;
     EXPECT_EQ(lead.Micros(), 0);
-    for (int i = 0; i < 14; ++i)
-        lead.Add(70000);
-    lead.Add(900000); // one frame that hung does not move it
+    lead.Add(70000, 0); // the first frame: nothing to count its time on screen from
     EXPECT_EQ(lead.Micros(), 70000);
+    for (int i = 0; i < 13; ++i)
+        lead.Add(70000, 80000);
+    lead.Add(900000, 950000); // one frame that hung does not move it
+    EXPECT_EQ(lead.Micros(), 70000 + 40000);
     for (int i = 0; i < 20; ++i)
-        lead.Add(2000000);
+        lead.Add(2000000, 2000000);
     EXPECT_EQ(lead.Micros(), playback::PresentLead::kMaxMicros);
     for (int i = 0; i < 20; ++i)
-        lead.Add(-5);
+        lead.Add(-50000, 10000); // a clock that went wrong: never drawn behind the sound
     EXPECT_EQ(lead.Micros(), 0);
 }
 

@@ -109,7 +109,7 @@ void CBass::DeviceThread(std::shared_ptr<Shared> s)
     std::unique_ptr<AudioOutput> out;
     bool everOpened = false, failed = false;
     std::int64_t nextOpen = 0;
-    std::uint64_t applied = 0;
+    std::uint64_t applied = 0, reopenedFor = 0;
     DeviceReport r;
     const double trackFrames = static_cast<double>(s->track->frames());
     while (!s->Quitting())
@@ -145,6 +145,14 @@ void CBass::DeviceThread(std::shared_ptr<Shared> s)
             {
                 std::lock_guard<std::mutex> g(s->lock);
                 q = s->request;
+            }
+            if (q.reopen && q.serial != reopenedFor)
+            {
+                // Closed and opened again at once; the request is carried out on the new one.
+                reopenedFor = q.serial;
+                out.reset();
+                nextOpen = 0;
+                continue;
             }
             if (q.serial != 0 && q.serial != applied)
             {
@@ -340,7 +348,11 @@ void CBass::FramePresented()
 {
     if (!stream || vqclock::captureMode() || readMicros < 0)
         return;
-    lead.Add(vqclock::monotonicMicros() - readMicros);
+    const std::int64_t now = vqclock::monotonicMicros();
+    // A gap of more than a second is no frame interval (the loop was held up elsewhere).
+    const std::int64_t since = presentMicros >= 0 && now - presentMicros < 1000000 ? now - presentMicros : 0;
+    lead.Add(now - readMicros, since);
+    presentMicros = now;
 }
 
 bool CBass::stop()

@@ -5,11 +5,12 @@
 // with the heard position estimated). Every doThis reads the position the next picture is for
 // and the spectrum of the 1024 samples that end there.
 //
-// Live, the position is the sound heard now plus the time the frame being drawn takes to reach
-// the screen (measured over the recent frames, see FramePresented), minus --av-offset: the picture
-// then shows what is heard when it appears. Capture mode drives the position from the frame
-// counter instead, with nothing added; without an audio device the position follows a monotonic
-// wall clock from start. All clock readings go through the clock seam (app/platform/Clock.h).
+// Live, the position is the sound heard now plus the time until the frame being drawn is on
+// screen and half the time it stays there (measured over the recent frames, see
+// playback::PresentLead), minus --av-offset: the picture then shows what is heard while it is up. Capture
+// mode drives the position from the frame counter instead, with nothing added; without an audio device the
+// position follows a monotonic wall clock from start. All clock readings go through the clock seam
+// (app/platform/Clock.h).
 //
 // The sound device is opened, played and closed on a thread of its own, so that a sound server
 // that stops answering can hold up nothing but that thread: the frame loop only takes the
@@ -44,7 +45,8 @@ public:
     void start(const char* file);
     void doThis();
     // Tells the clock that the frame drawn since the latest doThis is now presented, so that the
-    // next frames are drawn that much ahead. Live play only; the sequencer calls it.
+    // next frames are drawn ahead by what the recent frames took. Live play only; the sequencer
+    // calls it right after presenting.
     void FramePresented();
     float range(int a, int b) const { return SpectrumRange(fft, a, b); }
     int ms() const { return msecs; }
@@ -95,9 +97,10 @@ private:
     playback::PlaybackClock clock{1.0};
     playback::PresentLead lead;
     std::uint64_t sentSerial = 0;
-    double clockFrame = 0.0;  // the clock's latest position (heard now)
-    double drawnFrame = -1.0; // the latest position drawn, live
-    std::int64_t readMicros = -1;
+    double clockFrame = 0.0;         // the clock's latest position (heard now)
+    double drawnFrame = -1.0;        // the latest position drawn, live
+    std::int64_t readMicros = -1;    // the latest live doThis
+    std::int64_t presentMicros = -1; // the latest frame presented
     bool abandoned = false;
     bool noDevice = false;
 };

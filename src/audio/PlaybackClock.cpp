@@ -87,15 +87,29 @@ double ClockFollower::Follow(double target, std::int64_t nowMicros)
     return position;
 }
 
-void PresentLead::Add(std::int64_t micros)
+void PresentLead::Recent::Add(std::int64_t v)
 {
-    recent[next] = micros;
+    values[next] = v;
     next = (next + 1) % kFrames;
     count = std::min(count + 1, kFrames);
+}
+
+std::int64_t PresentLead::Recent::Median() const
+{
+    if (count == 0)
+        return 0;
     std::int64_t sorted[kFrames];
-    std::copy(recent, recent + count, sorted);
+    std::copy(values, values + count, sorted);
     std::nth_element(sorted, sorted + count / 2, sorted + count);
-    lead = std::clamp<std::int64_t>(sorted[count / 2], 0, kMaxMicros);
+    return sorted[count / 2];
+}
+
+void PresentLead::Add(std::int64_t readToPresentMicros, std::int64_t sincePreviousMicros)
+{
+    toPresent.Add(readToPresentMicros);
+    if (sincePreviousMicros > 0)
+        onScreen.Add(sincePreviousMicros);
+    lead = std::clamp<std::int64_t>(toPresent.Median() + onScreen.Median() / 2, 0, kMaxMicros);
 }
 
 void PlaybackClock::Start(double frame, std::int64_t nowMicros)
@@ -178,11 +192,13 @@ void PlaybackClock::GoFree(std::int64_t nowMicros, Event why)
     mode = Mode::Free;
     event = why;
     joinPending = false;
+    stalled = why == Event::Stalled;
 }
 
-void PlaybackClock::Join(std::int64_t nowMicros)
+void PlaybackClock::Join(std::int64_t nowMicros, bool reopen)
 {
-    request = PlayRequest{request.serial + 1, wrap(follower.Position(), trackFrames), nowMicros, false};
+    request =
+        PlayRequest{request.serial + 1, wrap(follower.Position(), trackFrames), nowMicros, false, reopen};
     joinPending = true;
     joinMicros = nowMicros;
 }
@@ -211,8 +227,9 @@ double PlaybackClock::Update(const DeviceReport& r, std::int64_t nowMicros)
             GoFree(nowMicros, Event::Lost);
             return follower.Position();
         }
-        // The sound has begun once the frame it started from is heard.
-        if (current && Advancing(nowMicros) && HeardNow(nowMicros) >= startFrame)
+        // The sound has begun once the frame it started from is heard (as reported, not as
+        // carried on from the latest report).
+        if (current && Advancing(nowMicros) && advanceHeard >= startFrame)
         {
             mode = Mode::Locked;
             follower.Reset(startFrame, nowMicros);
@@ -264,15 +281,16 @@ double PlaybackClock::Update(const DeviceReport& r, std::int64_t nowMicros)
     }
     if (Settled(nowMicros))
     {
-        // The sound runs again. Where it kept time with the picture it is simply followed;
-        // otherwise it is moved to where the picture is.
+        // The sound runs again. Where it kept time with the picture (only its reports were
+        // late) it is simply followed; otherwise it is moved to where the picture is, on a
+        // device opened afresh if the server had stalled.
         if (std::fabs(HeardNow(nowMicros) - position) <= kAgreeFrames)
         {
             mode = Mode::Locked;
             event = Event::Resumed;
             return follower.Follow(HeardNow(nowMicros), nowMicros);
         }
-        Join(nowMicros);
+        Join(nowMicros, stalled);
     }
     return position;
 }

@@ -64,6 +64,8 @@ struct PlayRequest
     bool fromStart = false;    // play from `frame` as it is (the picture waits); otherwise join:
                                // skip ahead by the time passed since atMicros and by the device's
                                // latency, so that the sound is heard in step with the picture
+    bool reopen = false;       // open the device afresh first: after a server stalled, its stream
+                               // reports a position hundreds of ms off that drifts and jumps
 };
 
 // The target frame for a join carried out at nowMicros by a device with `latencyFrames` still to
@@ -110,20 +112,36 @@ private:
     std::int64_t at = 0;
 };
 
-// The expected time from reading the clock to the frame being on screen: the median of the last
-// kFrames frames' read-to-present times, within [0, kMaxMicros]. Zero before the first frame.
+// How far ahead of the sound heard now a frame is drawn: the expected time from reading the clock
+// to the frame being on screen, plus half the expected time it stays there (until the next frame
+// replaces it), so that the picture is drawn for the middle of the span it is seen in. Each is the
+// median of the last kFrames frames; the sum lies within [0, kMaxMicros]. Zero before the first
+// frame.
+//
+// Drawn for the moment it appears, a frame would show the sound of that moment and then fall
+// behind it until it is replaced: at a cut the picture would follow the sound by anything up to
+// a whole frame interval (over 100 ms on a software renderer). For its middle, the picture is
+// within half a frame interval of the sound either way.
 class PresentLead
 {
 public:
     static constexpr int kFrames = 15;
     static constexpr std::int64_t kMaxMicros = 250000;
 
-    void Add(std::int64_t readToPresentMicros);
+    // One presented frame: how long from reading the clock to presenting it, and how long since
+    // the previous frame was presented (0 or less when there was none to count from).
+    void Add(std::int64_t readToPresentMicros, std::int64_t sincePreviousMicros);
     std::int64_t Micros() const { return lead; }
 
 private:
-    std::int64_t recent[kFrames] = {};
-    int count = 0, next = 0;
+    struct Recent
+    {
+        std::int64_t values[kFrames] = {};
+        int count = 0, next = 0;
+        void Add(std::int64_t v);
+        std::int64_t Median() const;
+    };
+    Recent toPresent, onScreen;
     std::int64_t lead = 0;
 };
 
@@ -164,7 +182,7 @@ public:
 
 private:
     void GoFree(std::int64_t nowMicros, Event why);
-    void Join(std::int64_t nowMicros);
+    void Join(std::int64_t nowMicros, bool reopen = false);
     // Keeps track of whether the heard position advances steadily.
     void Observe(const DeviceReport& r);
     bool Advancing(std::int64_t nowMicros) const;
@@ -179,6 +197,7 @@ private:
     double startFrame = 0.0;
     std::int64_t startMicros = 0;
     bool joinPending = false;
+    bool stalled = false; // the picture went on by the clock because the sound stood still
     std::int64_t joinMicros = 0;
 
     // The heard position's latest advance and the run of steady advances it belongs to.
