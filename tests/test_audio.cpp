@@ -477,3 +477,265 @@ TEST(HeardPosition, SdlEstimateIsOnePeriodUnderPulseAudio)
     EXPECT_EQ(playback::SdlLatencyPeriods("alsa"), 2);
     EXPECT_EQ(playback::SdlLatencyPeriods(nullptr), 2);
 }
+
+// The player against a PulseAudio of the test's own (a null sink, recorded through its monitor):
+// what is heard agrees with the clock, and a server that stalls, dies or comes back late holds
+// up no call of the frame loop.
+#if VQ_TEST_PULSE
+#include "app/platform/Clock.h"
+#include "support/PulseMonitor.h"
+#include "support/PulseServer.h"
+#include "support/TrackMatch.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace
+{
+std::string musicFile()
+{
+    const char* d = std::getenv("VQ_DATA_DIR");
+    return std::string(d ? d : ".") + "/vqmusikk_best4.mp3";
+}
+
+// Seconds on the recorder's clock (CLOCK_MONOTONIC) at the piece's monotonic reading `micros`.
+double recorderSeconds(std::int64_t micros)
+{
+    static const double offset = MonotonicSeconds() - static_cast<double>(vqclock::monotonicMicros()) / 1e6;
+    return offset + static_cast<double>(micros) / 1e6;
+}
+
+// A reading that waited for the server would take as long as the server stands still (seconds);
+// on a busy machine one that did not can still take a few ms.
+constexpr double kNoWait = 0.05;
+
+struct LiveSound
+{
+    PulseServer server;
+    std::unique_ptr<PulseMonitor> monitor;
+    CBass player;
+    std::int64_t readMicros = 0; // when the latest doThis ran
+    double heardAtRead = 0;      // what the clock said was heard then (seconds)
+
+    // Starts the server, its recorder and the player at `start` seconds; with `stalled` the
+    // server is stopped before the player first reaches for it.
+    bool Begin(std::string& why, double start, bool stalled = false)
+    {
+        if (!server.Start(why))
+            return false;
+        server.ApplyToThisProcess();
+        if (!Record(why))
+            return false;
+        if (!player.Open(musicFile().c_str(), why))
+            return false;
+        if (stalled)
+            server.Pause();
+        player.SetStartSeconds(start);
+        const auto t0 = std::chrono::steady_clock::now();
+        player.PrepareOutput();
+        player.start(musicFile().c_str());
+        // Starting includes a thread and the first spectrum, but never the device.
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 4 * kNoWait);
+        return true;
+    }
+    // A recorder first: a null sink with no client sleeps in long blocks and delays a new sound.
+    // A fresh one after a stall, too: the server's timing of a stream that lived through a stall
+    // is off by as long as the stall. The old one records until the new one runs.
+    bool Record(std::string& why)
+    {
+        std::unique_ptr<PulseMonitor> fresh(new PulseMonitor);
+        if (!fresh->Start(server.Server(), PulseServer::Monitor(), why))
+            return false;
+        monitor = std::move(fresh);
+        return true;
+    }
+    // The frame loop's part for `seconds`: a reading every 10 ms. Returns the longest reading (s)
+    // and the positions read.
+    double Play(double seconds, std::vector<double>* positions = nullptr)
+    {
+        double longest = 0;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < end)
+        {
+            const std::int64_t before = vqclock::monotonicMicros();
+            player.doThis();
+            const std::int64_t after = vqclock::monotonicMicros();
+            longest = std::max(longest, static_cast<double>(after - before) / 1e6);
+            readMicros = after;
+            heardAtRead = player.HeardSeconds();
+            if (positions)
+                positions->push_back(player.seconds);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return longest;
+    }
+    // How far the sound heard last (the latest recorded frames, found in the track, heard when
+    // the server's timing of the recording says) is from what the clock says is heard, in ms;
+    // false when the recording cannot be placed.
+    bool SoundAgainstClock(double& errorMs)
+    {
+        std::size_t frames = 0;
+        const double arrival = monitor->LastArrival(frames);
+        const std::vector<std::int16_t> rec = monitor->Samples();
+        if (frames < 8192 || rec.size() / 2 < frames)
+            return false;
+        const long last = static_cast<long>(frames) - 1;
+        const double heardAt =
+            monitor->RecentFrameZeroSeconds(0.5) + static_cast<double>(last) / PcmTrack::kRate;
+        const double clock = heardAtRead + (heardAt - recorderSeconds(readMicros));
+        const long expected = std::lround(clock * PcmTrack::kRate) - last;
+        long lag = 0;
+        if (!MatchInTrack(rec, last - 2048, player.Track(), expected, PcmTrack::kRate, lag))
+            return false;
+        errorMs = (static_cast<double>(last + lag) / PcmTrack::kRate - clock) * 1000.0;
+        std::printf("(the recording's data came %.1f ms before it was heard)\n",
+                    (heardAt - arrival) * 1000.0);
+        return true;
+    }
+};
+
+bool steady(const std::vector<double>& v)
+{
+    for (std::size_t i = 1; i < v.size(); ++i)
+        if (v[i] < v[i - 1] || v[i] - v[i - 1] > 0.1)
+            return false;
+    return true;
+}
+
+#define BEGIN_OR_SKIP(live, ...)                                                                             \
+    do                                                                                                       \
+    {                                                                                                        \
+        std::string why_;                                                                                    \
+        if (!(live).Begin(why_, __VA_ARGS__))                                                                \
+        {                                                                                                    \
+            if (why_.find("PulseAudio") != std::string::npos)                                                \
+                GTEST_SKIP() << "no private sound server: " << why_;                                         \
+            FAIL() << why_;                                                                                  \
+        }                                                                                                    \
+    } while (0)
+} // namespace
+
+TEST(CBassLive, TheClockIsWhatTheServerPlays)
+{
+    LiveSound live;
+    BEGIN_OR_SKIP(live, 10.0);
+    EXPECT_LT(live.Play(2.0), kNoWait);
+    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Locked);
+    double error = 0;
+    ASSERT_TRUE(live.SoundAgainstClock(error));
+    std::printf("heard - clock: %+.1f ms\n", error);
+    EXPECT_LT(std::fabs(error), 5.0);
+}
+
+TEST(CBassLive, AStalledServerHoldsUpNothingAndTheSoundComesBackInPlace)
+{
+    LiveSound live;
+    BEGIN_OR_SKIP(live, 20.0);
+    live.Play(1.5);
+    ASSERT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Locked);
+    live.server.Pause();
+    std::vector<double> p;
+    EXPECT_LT(live.Play(2.0, &p), kNoWait);
+    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Free);
+    EXPECT_TRUE(steady(p));
+    EXPECT_NEAR(p.back() - p.front(), 2.0, 0.1); // on by the wall clock
+    live.server.Resume();
+    p.clear();
+    EXPECT_LT(live.Play(1.0, &p), kNoWait);
+    EXPECT_TRUE(steady(p));
+    std::string why;
+    ASSERT_TRUE(live.Record(why)) << why;
+    EXPECT_LT(live.Play(1.0), kNoWait);
+    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Locked);
+    double error = 0;
+    ASSERT_TRUE(live.SoundAgainstClock(error));
+    std::printf("after the stall, heard - clock: %+.1f ms\n", error);
+    EXPECT_LT(std::fabs(error), 10.0);
+}
+
+TEST(CBassLive, AServerKilledAndStartedAgainIsJoinedInPlace)
+{
+    LiveSound live;
+    BEGIN_OR_SKIP(live, 30.0);
+    live.Play(1.5);
+    live.server.Kill();
+    std::vector<double> p;
+    EXPECT_LT(live.Play(1.5, &p), kNoWait);
+    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Free);
+    EXPECT_NEAR(p.back() - p.front(), 1.5, 0.1);
+    std::string why;
+    ASSERT_TRUE(live.server.Restart(why)) << why;
+    ASSERT_TRUE(live.Record(why)) << why;
+    p.clear();
+    EXPECT_LT(live.Play(3.5, &p), kNoWait);
+    EXPECT_TRUE(steady(p));
+    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Locked);
+    double error = 0;
+    ASSERT_TRUE(live.SoundAgainstClock(error));
+    std::printf("after the restart, heard - clock: %+.1f ms\n", error);
+    EXPECT_LT(std::fabs(error), 10.0);
+}
+
+TEST(CBassLive, AServerStalledAtLaunchDoesNotHoldUpTheStart)
+{
+    LiveSound live;
+    BEGIN_OR_SKIP(live, 40.0, true);
+    std::vector<double> p;
+    EXPECT_LT(live.Play(3.0, &p), kNoWait);
+    // The first frame waits for the sound a while, then the picture goes on without it.
+    EXPECT_FLOAT_EQ(p.front(), 40.0f);
+    EXPECT_GT(p.back(), 40.7f);
+    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Free);
+    live.server.Resume();
+    p.clear();
+    EXPECT_LT(live.Play(1.5, &p), kNoWait);
+    EXPECT_TRUE(steady(p));
+    std::string why;
+    ASSERT_TRUE(live.Record(why)) << why;
+    EXPECT_LT(live.Play(1.0), kNoWait);
+    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Locked);
+    double error = 0;
+    ASSERT_TRUE(live.SoundAgainstClock(error));
+    std::printf("after a late start, heard - clock: %+.1f ms\n", error);
+    EXPECT_LT(std::fabs(error), 10.0);
+}
+
+TEST(CBassLive, StopGivesUpOnAStalledServer)
+{
+    LiveSound live;
+    BEGIN_OR_SKIP(live, 50.0);
+    live.Play(1.0);
+    live.server.Pause();
+    live.Play(0.3);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(live.player.stop());
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(),
+              CBass::kCloseWaitMs / 1000.0 + 0.2);
+    // Let the abandoned close finish, so the test ends with nothing left inside the library.
+    live.server.Resume();
+    EXPECT_TRUE(live.player.WaitStopped(5000));
+}
+
+TEST(CBassLive, SdlWhereOpenAlCannotOpenIsAnEstimateWithinAPeriod)
+{
+    setenv("ALSOFT_DRIVERS", "none-here", 1);
+    LiveSound live;
+    std::string why;
+    const bool began = live.server.Start(why);
+    if (!began)
+        GTEST_SKIP() << "no private sound server: " << why;
+    live.server.ApplyToThisProcess();
+    setenv("ALSOFT_DRIVERS", "none-here", 1); // OpenAL finds no backend; SDL plays on the server
+    ASSERT_TRUE(live.Record(why)) << why;
+    ASSERT_TRUE(live.player.Open(musicFile().c_str(), why)) << why;
+    live.player.SetStartSeconds(60.0);
+    live.player.start(musicFile().c_str());
+    live.Play(3.0);
+    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Locked);
+    double error = 0;
+    ASSERT_TRUE(live.SoundAgainstClock(error));
+    std::printf("SDL: heard - clock: %+.1f ms\n", error);
+    EXPECT_LT(std::fabs(error), 0.5 * 1024 * 1000.0 / 44100); // within half of SDL's period
+}
+#endif
