@@ -240,7 +240,6 @@ void CBass::start(const char* file)
     const double startFrame =
         std::fmod(std::round(startSeconds * PcmTrack::kRate), static_cast<double>(track->frames()));
     clockFrame = startFrame;
-    SetPosition(startFrame);
     if (vqclock::captureMode())
         return;
     PrepareOutput();

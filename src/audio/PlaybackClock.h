@@ -125,7 +125,7 @@ private:
 class PresentLead
 {
 public:
-    static constexpr int kFrames = 15;
+    static constexpr int kFrames = 7;
     static constexpr std::int64_t kMaxMicros = 250000;
 
     // One presented frame: how long from reading the clock to presenting it, and how long since
