@@ -286,12 +286,14 @@ int VQ_Main(int argc, char** argv)
     bass.SetAvOffsetMs(o.avOffsetMs);
     if (!outDir.empty())
         vqclock::enterCapture(o.fps, o.start, o.haveSeed, o.seed);
-    else
-        bass.PrepareOutput(); // the device opens while everything loads
 
     WindowCloser closer;
     if (!startUp(o, !outDir.empty()))
         return 1;
+    // The sound device opens while everything loads. Not before the window: where SDL's audio
+    // stands in for OpenAL it must not start up beside SDL's video.
+    if (outDir.empty())
+        bass.PrepareOutput();
     int status = 0;
     {
         // Every scene is created and set up; all loading happens here. Then the music, and the loop.

@@ -196,6 +196,10 @@ CBass::~CBass() { stop(); }
 
 bool CBass::Open(const char* file, std::string& error)
 {
+    // OpenAL Soft writes its own complaints to standard error (a page of them while a server is
+    // gone); the player says in one line what matters. A level the user set is kept. Set here,
+    // at start-up, before other threads (the GL driver's, the device's) may read the environment.
+    setenv("ALSOFT_LOGLEVEL", "0", 0);
     auto t = std::make_shared<PcmTrack>();
     if (!DecodeMp3(file, *t, error))
         return false;
@@ -213,10 +217,6 @@ void CBass::PrepareOutput()
         noDevice = true;
         return;
     }
-    // OpenAL Soft writes its own complaints to standard error (a page of them while a server is
-    // gone); the player says in one line what matters. A level the user set is kept. Set here,
-    // before any other thread may read the environment.
-    setenv("ALSOFT_LOGLEVEL", "0", 0);
     shared = std::make_shared<Shared>();
     shared->track = track;
     shared->thread = std::thread(&CBass::DeviceThread, shared);
