@@ -2,7 +2,7 @@
 // the test's own across the cut from the vortex to the dance at 80.8 s, where both the picture and
 // the music change at once. The sink's monitor is recorded and the window is read, both timed on
 // the monotonic clock; the test fails when the picture's cut is more than one frame interval away
-// from the moment the sound's cut is heard.
+// from the moment the sound's cut is heard (the median of several runs).
 #include "support/RunProgram.h"
 
 #include <gtest/gtest.h>
@@ -194,8 +194,11 @@ TEST(Sync, PictureCutIsWithinOneFrameOfTheSoundCut)
         if (env("VQ_SYNC_SOUND_SERVER").empty() && !probeServer.Start(why))
             GTEST_SKIP() << "no private sound server: " << why;
     }
-    std::vector<double> offsets;
-    for (int i = 0; i < 3; ++i)
+    // Several runs, judged by their medians: one frame that the machine was too busy to draw in
+    // time moves one run, not the piece's timing.
+    constexpr int kRuns = 5;
+    std::vector<double> offsets, frames;
+    for (int i = 0; i < kRuns; ++i)
     {
         SyncRun run;
         if (!playOnce(track, run, why))
@@ -208,14 +211,17 @@ TEST(Sync, PictureCutIsWithinOneFrameOfTheSoundCut)
             "run %d: picture - sound %+.1f ms (reading +-%.1f ms), frame interval %.1f ms; the recording "
             "came %.1f ms before it was heard\n",
             i + 1, run.offsetMs, run.spreadMs, run.frameMs, run.arrivalMs);
-        EXPECT_LE(std::fabs(run.offsetMs), run.frameMs) << run.log;
         EXPECT_EQ(run.exitStatus, 0) << run.log;
         EXPECT_LT(run.exitSeconds, 2.0) << "SIGTERM took too long to end the piece\n" << run.log;
         offsets.push_back(run.offsetMs);
+        frames.push_back(run.frameMs);
     }
     std::sort(offsets.begin(), offsets.end());
-    std::printf("picture - sound: median %+.1f ms, range %+.1f .. %+.1f ms\n", offsets[offsets.size() / 2],
-                offsets.front(), offsets.back());
+    std::sort(frames.begin(), frames.end());
+    const double median = offsets[kRuns / 2], frame = frames[kRuns / 2];
+    std::printf("picture - sound: median %+.1f ms, range %+.1f .. %+.1f ms; median frame interval %.1f ms\n",
+                median, offsets.front(), offsets.back(), frame);
+    EXPECT_LE(std::fabs(median), frame) << "the picture is more than a frame away from the sound";
 }
 #else
 TEST(Sync, PictureCutIsWithinOneFrameOfTheSoundCut)

@@ -12,7 +12,8 @@
 // - Free: when the heard position stops advancing (a stalled server, a helper thread stuck in the
 //   library) or the device went away, the picture goes on by the wall clock from where it was.
 //   When the sound comes back, the clock asks the device to jump to where the picture is now
-//   (a join request) and locks again once the sound runs steadily there.
+//   (a join request; after a stall, on the device opened afresh) and locks again once the sound
+//   runs steadily there. The picture never jumps back.
 // - Waiting: right after start the picture holds the first frame until the sound is heard,
 //   for at most kStartWaitMicros, so the piece opens with its music instead of ahead of it.
 // - Silent: no device could be opened at all; the wall clock from start, as without sound.
