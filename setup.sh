@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(
     build-essential cmake pkg-config
-    libsdl2-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
+    libsdl2-dev libopenal-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
     libmpg123-dev libfftw3-dev libmp3lame-dev
     libjpeg62-turbo-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation
     libgtest-dev libbenchmark-dev

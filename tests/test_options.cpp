@@ -78,3 +78,26 @@ TEST(Options, PlainPlay)
     EXPECT_EQ(o.dataDir, "/x");
     EXPECT_TRUE(o.captureDir.empty());
 }
+
+TEST(Options, AvOffsetForLivePlayOnly)
+{
+    Options o;
+    std::string e;
+    ASSERT_TRUE(parse({"--windowed", "--av-offset", "-80"}, o, e)) << e;
+    EXPECT_EQ(o.avOffsetMs, -80.0);
+    ASSERT_TRUE(parse({"--av-offset=35.5"}, o, e)) << e;
+    EXPECT_EQ(o.avOffsetMs, 35.5);
+    Options fresh;
+    EXPECT_EQ(fresh.avOffsetMs, 0.0);
+    for (auto args :
+         std::vector<std::vector<const char*>>{{"--av-offset", "soon"},
+                                               {"--av-offset", "1001"},
+                                               {"--av-offset", "-5000"},
+                                               {"--capture", "d", "--fps", "10", "--av-offset", "20"}})
+    {
+        Options r;
+        e.clear();
+        EXPECT_FALSE(parse(args, r, e)) << args[0];
+        EXPECT_NE(e.find("--av-offset"), std::string::npos) << e;
+    }
+}

@@ -156,3 +156,87 @@ TEST(Player, CapturesWithTheSameSeedAreIdentical)
     }
     std::system(("rm -rf '" + a + "' '" + b + "'").c_str());
 }
+
+// Against a PulseAudio of the test's own that stops answering (SIGSTOP): the piece must neither
+// hang before its first frame nor at the end, whatever the server does.
+#if VQ_TEST_PULSE
+#include "support/PulseMonitor.h"
+#include "support/PulseServer.h"
+
+#include <signal.h>
+
+#include <chrono>
+
+namespace
+{
+double since(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// A server, and a recorder on it so that its null sink keeps time at a short latency.
+bool privateSound(PulseServer& server, PulseMonitor& monitor, std::string& why)
+{
+    return server.Start(why) && monitor.Start(server.Server(), PulseServer::Monitor(), why);
+}
+} // namespace
+
+TEST(Player, SigtermEndsLivePlayPromptlyWhileTheSoundServerIsStalled)
+{
+    if (!haveDisplay())
+        GTEST_SKIP() << "no display";
+    PulseServer server;
+    PulseMonitor monitor;
+    std::string why;
+    if (!privateSound(server, monitor, why))
+        GTEST_SKIP() << "no private sound server: " << why;
+    const std::string log = "/tmp/vq_player_stall_" + std::to_string(getpid()) + ".txt";
+    const int pid = StartProgram(server.ShellEnv(), "--windowed --start 100", log);
+    // Playing for a while (loading takes a few seconds), then the server stops answering.
+    usleep(6000000);
+    server.Pause();
+    usleep(1000000);
+    const auto t0 = std::chrono::steady_clock::now();
+    kill(pid, SIGTERM);
+    const int status = WaitProgram(pid, 10);
+    const double took = since(t0);
+    if (status == -2)
+        kill(pid, SIGKILL);
+    server.Resume();
+    const std::string out = ReadWholeFile(log);
+    std::remove(log.c_str());
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_LT(took, 2.0) << out;
+    // Stalled while it played, or (on a slow machine) while it was still loading.
+    EXPECT_TRUE(out.find("the sound stopped") != std::string::npos ||
+                out.find("does not answer") != std::string::npos)
+        << out;
+}
+
+TEST(Player, AServerStalledAtLaunchHoldsUpNeitherTheFirstFrameNorTheEnd)
+{
+    if (!haveDisplay())
+        GTEST_SKIP() << "no display";
+    PulseServer server;
+    PulseMonitor monitor;
+    std::string why;
+    if (!privateSound(server, monitor, why))
+        GTEST_SKIP() << "no private sound server: " << why;
+    server.Pause();
+    // Half a second before the end: it ends by itself, with the sound device never answering.
+    const auto t0 = std::chrono::steady_clock::now();
+    const std::string log = "/tmp/vq_player_launch_" + std::to_string(getpid()) + ".txt";
+    const int pid = StartProgram(server.ShellEnv(), "--windowed --start 125.5", log);
+    const int status = WaitProgram(pid, 30);
+    const double took = since(t0);
+    if (status == -2)
+        kill(pid, SIGKILL);
+    server.Resume();
+    const std::string out = ReadWholeFile(log);
+    std::remove(log.c_str());
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_LT(took, 20.0) << out;
+    EXPECT_NE(out.find("does not answer"), std::string::npos) << out;
+    std::printf("ended by itself %.1f s after launch\n", took);
+}
+#endif

@@ -108,5 +108,8 @@ bool CDemoHandler::Run()
     case Slot::Nothing: return false; // exactly on a boundary: nothing to present
     }
     glWindow.FrameDone();
+    // How long this frame took from reading the clock to reaching the screen tells the clock how
+    // far ahead to draw the next ones.
+    bass.FramePresented();
     return false;
 }

@@ -83,6 +83,16 @@ const OptionSpec kOptions[] = {
          return true;
      }},
     {"--start", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.start, "--start", v, e); }},
+    {"--av-offset", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         if (!setNumber(o.avOffsetMs, "--av-offset", v, e))
+             return false;
+         if (std::fabs(o.avOffsetMs) <= 1000)
+             return true;
+         e = "--av-offset must lie within -1000..1000 ms";
+         return false;
+     }},
     {"--fps", true,
      [](Options& o, const char* v, std::string& e)
      {
@@ -170,6 +180,11 @@ bool checkTogether(const Options& o, std::string& error)
     }
     if (!o.captureDir.empty())
     {
+        if (o.avOffsetMs != 0)
+        {
+            error = "--av-offset belongs to live play, not to --capture";
+            return false;
+        }
         if (o.fps.num <= 0)
         {
             error = "--capture needs --fps";
@@ -199,15 +214,17 @@ bool checkTogether(const Options& o, std::string& error)
 
 const char* UsageText()
 {
-    return "usage: vqdemo [--windowed] [--start S] [--data DIR] [--verbose]\n"
+    return "usage: vqdemo [--windowed] [--start S] [--av-offset MS] [--size WxH] [--msaa N] [--data DIR] [--verbose]\n"
            "       vqdemo --capture DIR|FILE.mp4|.mkv|.mov --fps R [--start S] [--until S | --frames K]\n"
            "              [--from-frame F] [--seed N] [--lossless] [--resume | --overwrite] [--render-only]\n"
-           "              [--count-frames]\n"
+           "              [--count-frames] [--size WxH] [--supersample N] [--shutter M [--shutter-angle D]]\n"
            "       vqdemo --check [--data DIR]\n"
            "       vqdemo --analyze [--data DIR]\n"
            "\n"
            "  --windowed       a 1024 x 768 window instead of full-screen\n"
            "  --start S        begin the music at S seconds\n"
+           "  --av-offset MS   show the picture MS ms later than the sound (negative: earlier, for a\n"
+           "                   projector or TV that shows it late)\n"
            "  --data DIR       the data folder (default: data beside the program)\n"
            "  --verbose        write the loaders' diagnostic lines\n"
            "  --capture DIR    render without real-time audio, writing DIR/frame_NNNNN.png and DIR/audio.wav;\n"

@@ -13,6 +13,7 @@ struct Options
     bool analyze = false;
     std::string dataDir;    // empty: "data" beside the executable
     double start = 0.0;     // music position to begin at, seconds
+    double avOffsetMs = 0.0; // live play: show the picture this much later than the sound
 
     // Capture mode
     std::string captureDir; // empty: live play

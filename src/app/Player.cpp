@@ -17,6 +17,7 @@
 #include "render/CBloom.h"
 #include "resource/CResource.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -144,12 +145,21 @@ bool startUp(const Options& o, bool capturing)
     return true;
 }
 
-// Live play: one waiting event per pass, a frame when none waits, until the piece ends or the
-// viewer quits.
+volatile sig_atomic_t g_terminate = 0;
+
+void onTerminate(int) { g_terminate = 1; }
+
+// Live play: one waiting event per pass, a frame when none waits, until the piece ends, the
+// viewer quits, or SIGTERM / SIGINT asks it to end (then it shuts down as on Escape).
 void playLive(CDemoHandler& demo)
 {
+    struct sigaction sa = {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
     bool done = false;
-    while (!done)
+    while (!done && !g_terminate)
     {
         bool quit = false;
         if (glWindow.HandleOneEvent(quit))
@@ -207,12 +217,17 @@ int VQ_Main(int argc, char** argv)
     if (!checkDataAndMusic())
         return 1;
     bass.SetStartSeconds(o.start);
+    bass.SetAvOffsetMs(o.avOffsetMs);
     if (!outDir.empty())
         vqclock::enterCapture(o.fps, o.start, o.haveSeed, o.seed);
 
     WindowCloser closer;
     if (!startUp(o, !outDir.empty()))
         return 1;
+    // The sound device opens while everything loads. Not before the window: where SDL's audio
+    // stands in for OpenAL it must not start up beside SDL's video.
+    if (outDir.empty())
+        bass.PrepareOutput();
     int status = 0;
     {
         // Every scene is created and set up; all loading happens here. Then the music, and the loop.
@@ -224,8 +239,15 @@ int VQ_Main(int argc, char** argv)
         else
             playLive(demo);
         glWindow.ShowCursor(true);
-        bass.stop();
+        const bool closed = bass.stop();
         glWindow.Disable();
+        if (!closed)
+        {
+            // The sound server holds the device's close; its thread is still inside the sound
+            // library, whose exit-time clean-up would wait for the server too. End here.
+            std::fflush(nullptr);
+            _exit(status);
+        }
     }
     return status;
 }

@@ -1,16 +1,24 @@
 #include "audio/CBass.h"
 
 #include "app/platform/Clock.h"
+#include "app/platform/Verbose.h"
+#include "audio/AudioOutput.h"
 
-#include <SDL.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <mutex>
+#include <thread>
 
 CBass bass;
+
+using playback::DeviceReport;
+using playback::PlaybackClock;
+using playback::PlayRequest;
 
 namespace
 {
@@ -20,81 +28,198 @@ bool exists(const std::string& path)
     return stat(path.c_str(), &st) == 0;
 }
 
-// Whether any sound server or sound card could be there. Asking SDL on a machine without either
-// makes the ALSA library print a page of errors before SDL gives up.
+// Whether any sound server or sound card could be there. Asking the sound libraries on a machine
+// without either makes the ALSA library print a page of errors before they give up.
 bool mayHaveAudio()
 {
-    if (SDL_getenv("SDL_AUDIODRIVER") || SDL_getenv("PULSE_SERVER") || exists("/dev/snd"))
+    if (std::getenv("SDL_AUDIODRIVER") || std::getenv("ALSOFT_DRIVERS") || std::getenv("PULSE_SERVER") ||
+        exists("/dev/snd"))
         return true;
-    if (const char* run = SDL_getenv("XDG_RUNTIME_DIR"))
+    if (const char* run = std::getenv("XDG_RUNTIME_DIR"))
         return exists(std::string(run) + "/pulse/native") || exists(std::string(run) + "/pipewire-0");
     return false;
 }
+
+// How often the device thread reads the heard position: often enough that the frame loop's
+// reading is never more than a couple of milliseconds old.
+constexpr std::chrono::milliseconds kPollInterval(2);
+// How long a device that went away is left before it is looked for again.
+constexpr std::int64_t kReopenMicros = 1000000;
 } // namespace
 
-struct CBass::Device
+// What the frame loop and the device thread share. Either side holds the lock only to copy these
+// fields, never while calling into a sound library.
+struct CBass::Shared
 {
-    SDL_AudioDeviceID id = 0;
     std::mutex lock;
-    std::uint64_t nextFrame = 0;      // total frames handed over so far (not wrapped)
-    std::uint64_t handedFrame = 0;    // first frame of the latest callback's block
-    std::int64_t callbackMicros = -1; // when that callback ran
-    std::uint64_t periodFrames = 0;
-    const PcmTrack* track = nullptr;
+    std::condition_variable wake;     // the thread: a new request, or quit
+    std::condition_variable finished; // the frame loop: the thread is done
+    std::shared_ptr<const PcmTrack> track;
+    PlayRequest request; // frame loop -> thread
+    bool quit = false;
+    DeviceReport report; // thread -> frame loop
+    std::string notice;  // a line for standard error, taken by the frame loop
+    bool done = false;
+    std::thread thread;
+
+    void Publish(const DeviceReport& r, const std::string& line = std::string())
+    {
+        std::lock_guard<std::mutex> g(lock);
+        report = r;
+        if (!line.empty())
+            notice = line;
+    }
+    bool Quitting()
+    {
+        std::lock_guard<std::mutex> g(lock);
+        return quit;
+    }
 };
 
-CBass::CBass() = default;
-CBass::~CBass()
+namespace
 {
-    stop();
+std::unique_ptr<AudioOutput> openOutput(const std::shared_ptr<const PcmTrack>& track, bool first,
+                                        std::string& line)
+{
+    std::string whyAl, whySdl;
+    if (auto out = OpenOpenAlOutput(track, whyAl))
+    {
+        if (g_verbose)
+            line = "music: playing through " + out->Describe();
+        return out;
+    }
+    if (auto out = OpenSdlOutput(track, whySdl))
+    {
+        if (first)
+            line = "music: " + whyAl + "; playing through " + out->Describe();
+        return out;
+    }
+    if (first)
+        line = "music: no audio device (" + whyAl + "; " + whySdl + "); playing silently";
+    return nullptr;
 }
+} // namespace
+
+// Opens the device (again after it went away), carries out the clock's requests and publishes the
+// heard position until told to quit. Any call here may block for as long as the sound server
+// likes; the frame loop does not wait for it.
+void CBass::DeviceThread(std::shared_ptr<Shared> s)
+{
+    using Device = DeviceReport::Device;
+    std::unique_ptr<AudioOutput> out;
+    bool everOpened = false, failed = false;
+    std::int64_t nextOpen = 0;
+    std::uint64_t applied = 0, reopenedFor = 0;
+    DeviceReport r;
+    const double trackFrames = static_cast<double>(s->track->frames());
+    while (!s->Quitting())
+    {
+        if (!out && !failed && vqclock::monotonicMicros() >= nextOpen)
+        {
+            r.device = Device::Opening;
+            r.haveSample = false;
+            s->Publish(r);
+            std::string line;
+            out = openOutput(s->track, !everOpened, line);
+            if (out)
+            {
+                everOpened = true;
+                applied = 0;
+                r.device = Device::Ready;
+            }
+            else if (!everOpened)
+            {
+                failed = true; // nothing to play on: the piece runs silently
+                r.device = Device::Failed;
+            }
+            else
+            {
+                nextOpen = vqclock::monotonicMicros() + kReopenMicros;
+                r.device = Device::Lost;
+            }
+            s->Publish(r, line);
+        }
+        if (out)
+        {
+            PlayRequest q;
+            {
+                std::lock_guard<std::mutex> g(s->lock);
+                q = s->request;
+            }
+            if (q.reopen && q.serial != reopenedFor)
+            {
+                // Closed and opened again at once; the request is carried out on the new one.
+                reopenedFor = q.serial;
+                out.reset();
+                nextOpen = 0;
+                continue;
+            }
+            if (q.serial != 0 && q.serial != applied)
+            {
+                const double frame = q.fromStart ? q.frame
+                                                 : playback::JoinTarget(q, vqclock::monotonicMicros(),
+                                                                        out->LatencyFrames(), trackFrames);
+                out->PlayFrom(frame);
+                applied = q.serial;
+            }
+            if (!out->Connected())
+            {
+                out.reset();
+                nextOpen = vqclock::monotonicMicros() + kReopenMicros;
+                r.device = Device::Lost;
+                r.haveSample = false;
+                s->Publish(r);
+                continue;
+            }
+            const std::int64_t before = vqclock::monotonicMicros();
+            double heard = 0;
+            const bool have = applied != 0 && out->Heard(heard);
+            r.device = applied != 0 ? Device::Playing : Device::Ready;
+            r.serial = applied;
+            r.haveSample = have;
+            r.heard = heard;
+            r.sampleMicros = (before + vqclock::monotonicMicros()) / 2;
+            s->Publish(r);
+        }
+        std::unique_lock<std::mutex> g(s->lock);
+        s->wake.wait_for(g, kPollInterval, [&] { return s->quit || (out && s->request.serial != applied); });
+    }
+    out.reset();
+    std::lock_guard<std::mutex> g(s->lock);
+    s->done = true;
+    s->finished.notify_all();
+}
+
+CBass::CBass() : track(std::make_shared<PcmTrack>()) {}
+
+CBass::~CBass() { stop(); }
 
 bool CBass::Open(const char* file, std::string& error)
 {
-    if (!DecodeMp3(file, track, error))
+    // OpenAL Soft writes its own complaints to standard error (a page of them while a server is
+    // gone); the player says in one line what matters. A level the user set is kept. Set here,
+    // at start-up, before other threads (the GL driver's, the device's) may read the environment.
+    setenv("ALSOFT_LOGLEVEL", "0", 0);
+    auto t = std::make_shared<PcmTrack>();
+    if (!DecodeMp3(file, *t, error))
         return false;
+    track = t;
     openedFile = file;
     return true;
 }
 
-std::uint64_t CBass::HeardFrame(std::uint64_t handedFrame, std::int64_t callbackMicros, std::int64_t nowMicros,
-                                std::uint64_t latencyFrames, std::uint64_t periodFrames, std::uint64_t notBefore)
+void CBass::PrepareOutput()
 {
-    std::int64_t elapsed = nowMicros - callbackMicros;
-    if (elapsed < 0)
-        elapsed = 0;
-    std::uint64_t advance = static_cast<std::uint64_t>(elapsed) * PcmTrack::kRate / 1000000;
-    // Between callbacks the wall clock carries the position, but never past the block that was
-    // handed over: if the next callback is late, the sound is late too.
-    if (advance > periodFrames)
-        advance = periodFrames;
-    const std::uint64_t base = handedFrame > latencyFrames ? handedFrame - latencyFrames : 0;
-    const std::uint64_t heard = base + advance;
-    return heard < notBefore ? notBefore : heard;
-}
-
-void CBass::Callback(void* user, std::uint8_t* out, int len)
-{
-    Device* d = static_cast<Device*>(user);
-    const PcmTrack& t = *d->track;
-    const std::size_t frames = t.frames();
-    const std::size_t want = static_cast<std::size_t>(len) / (PcmTrack::kChannels * 2);
-    std::int16_t* dst = reinterpret_cast<std::int16_t*>(out);
-    std::uint64_t first;
+    if (shared || noDevice || vqclock::captureMode() || track->frames() == 0)
+        return;
+    if (!mayHaveAudio())
     {
-        std::lock_guard<std::mutex> g(d->lock);
-        first = d->nextFrame;
-        d->handedFrame = first;
-        d->callbackMicros = vqclock::monotonicMicros();
-        d->nextFrame += want;
+        noDevice = true;
+        return;
     }
-    // The stream loops at its end, as the piece always has.
-    for (std::size_t i = 0; i < want; ++i)
-    {
-        const std::size_t f = static_cast<std::size_t>((first + i) % frames);
-        dst[2 * i] = t.samples[2 * f];
-        dst[2 * i + 1] = t.samples[2 * f + 1];
-    }
+    shared = std::make_shared<Shared>();
+    shared->track = track;
+    shared->thread = std::thread(&CBass::DeviceThread, shared);
 }
 
 void CBass::start(const char* file)
@@ -111,55 +236,88 @@ void CBass::start(const char* file)
         }
     }
     stream = 1;
-    const std::uint64_t startFrame =
-        static_cast<std::uint64_t>(std::llround(startSeconds * PcmTrack::kRate)) % track.frames();
-    lastHeard = startFrame;
+    clock = PlaybackClock(static_cast<double>(track->frames()));
+    const double startFrame =
+        std::fmod(std::round(startSeconds * PcmTrack::kRate), static_cast<double>(track->frames()));
+    clockFrame = startFrame;
     if (vqclock::captureMode())
         return;
-
-    silent = true;
-    silentStartMicros = vqclock::monotonicMicros();
-    if (!mayHaveAudio())
-    {
+    PrepareOutput();
+    if (noDevice)
         std::fprintf(stderr, "music: no audio device on this machine; playing silently\n");
-        return;
-    }
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    clock.Start(startFrame, vqclock::monotonicMicros());
+    if (noDevice)
     {
-        std::fprintf(stderr, "music: no audio device (%s); playing silently\n", SDL_GetError());
+        DeviceReport failed;
+        failed.device = DeviceReport::Device::Failed;
+        clock.Update(failed, vqclock::monotonicMicros());
+        clock.TakeEvent();
         return;
     }
-    device.reset(new Device);
-    device->track = &track;
-    device->nextFrame = startFrame;
-    device->handedFrame = startFrame;
-    SDL_AudioSpec want{}, have{};
-    want.freq = PcmTrack::kRate;
-    want.format = AUDIO_S16SYS;
-    want.channels = PcmTrack::kChannels;
-    want.samples = 1024; // about 23 ms a period
-    want.callback = &CBass::Callback;
-    want.userdata = device.get();
-    device->id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device->id == 0)
-    {
-        std::fprintf(stderr, "music: no audio device (%s); playing silently\n", SDL_GetError());
-        device.reset();
-        return;
-    }
-    device->periodFrames = have.samples;
-    silent = false;
-    SDL_PauseAudioDevice(device->id, 0);
+    std::lock_guard<std::mutex> g(shared->lock);
+    shared->request = clock.Request();
+    sentSerial = clock.Request().serial;
+    shared->wake.notify_one();
 }
 
-void CBass::SetPosition(std::uint64_t frame)
+void CBass::SetPosition(double frame)
 {
-    lastHeard = frame;
-    const std::uint64_t looped = frame % track.frames();
-    bytePos = looped * PcmTrack::kChannels * 2;
-    seconds = static_cast<float>(static_cast<double>(looped) / PcmTrack::kRate);
+    const double frames = static_cast<double>(track->frames());
+    double looped = std::fmod(std::floor(frame), frames);
+    if (looped < 0)
+        looped += frames;
+    const std::size_t f = static_cast<std::size_t>(looped);
+    bytePos = static_cast<std::uint64_t>(f) * PcmTrack::kChannels * 2;
+    seconds = static_cast<float>(static_cast<double>(f) / PcmTrack::kRate);
     msecs = static_cast<int>(seconds * 1000.0f);
-    spectrum.Compute(track, static_cast<std::size_t>(looped), fft);
+    spectrum.Compute(*track, f, fft);
+}
+
+void CBass::LiveReading(std::int64_t now)
+{
+    DeviceReport report;
+    std::string notice;
+    if (shared)
+    {
+        std::lock_guard<std::mutex> g(shared->lock);
+        report = shared->report;
+        notice.swap(shared->notice);
+    }
+    else
+        report.device = DeviceReport::Device::Failed;
+    if (!notice.empty())
+        std::fprintf(stderr, "%s\n", notice.c_str());
+
+    clockFrame = clock.Update(report, now);
+    if (shared && clock.Request().serial != sentSerial)
+    {
+        std::lock_guard<std::mutex> g(shared->lock);
+        shared->request = clock.Request();
+        sentSerial = clock.Request().serial;
+        shared->wake.notify_one();
+    }
+    switch (clock.TakeEvent())
+    {
+    case PlaybackClock::Event::None:
+        break;
+    case PlaybackClock::Event::NoDevice:
+        break; // the device thread said why
+    case PlaybackClock::Event::NoAnswer:
+        std::fprintf(stderr, "music: the sound device does not answer; the picture goes on by the clock\n");
+        break;
+    case PlaybackClock::Event::Stalled:
+        std::fprintf(stderr, "music: the sound stopped at %.3f s; the picture goes on by the clock\n",
+                     clockFrame / PcmTrack::kRate);
+        break;
+    case PlaybackClock::Event::Lost:
+        std::fprintf(stderr,
+                     "music: the sound device went away at %.3f s; the picture goes on by the clock\n",
+                     clockFrame / PcmTrack::kRate);
+        break;
+    case PlaybackClock::Event::Resumed:
+        std::fprintf(stderr, "music: the sound is back at %.3f s\n", clockFrame / PcmTrack::kRate);
+        break;
+    }
 }
 
 void CBass::doThis()
@@ -168,39 +326,60 @@ void CBass::doThis()
         return;
     if (vqclock::captureMode())
     {
-        SetPosition(vqclock::captureSample());
+        SetPosition(static_cast<double>(vqclock::captureSample()));
         return;
     }
     const std::int64_t now = vqclock::monotonicMicros();
-    if (silent)
+    LiveReading(now);
+    readMicros = now;
+    if (Silent())
     {
-        const std::uint64_t start = static_cast<std::uint64_t>(std::llround(startSeconds * PcmTrack::kRate));
-        SetPosition(start + static_cast<std::uint64_t>(now - silentStartMicros) * PcmTrack::kRate / 1000000);
+        // Without a device nothing is heard, so nothing is drawn ahead: the wall clock from start.
+        SetPosition(clockFrame);
         return;
     }
-    std::uint64_t handed, period;
-    std::int64_t when;
-    {
-        std::lock_guard<std::mutex> g(device->lock);
-        handed = device->handedFrame;
-        when = device->callbackMicros;
-        period = device->periodFrames;
-    }
-    if (when < 0)
-    {
-        SetPosition(lastHeard); // the device has not asked for sound yet
-        return;
-    }
-    // The device still holds about two periods when it asks for the next block.
-    SetPosition(HeardFrame(handed, when, now, 2 * period, period, lastHeard));
+    drawnFrame = playback::DrawPosition(clockFrame, lead.Micros(), avOffsetMs, drawnFrame);
+    SetPosition(drawnFrame);
 }
 
-void CBass::stop()
+void CBass::FramePresented()
 {
-    if (device)
-    {
-        SDL_CloseAudioDevice(device->id);
-        device.reset();
-    }
+    if (!stream || vqclock::captureMode() || readMicros < 0)
+        return;
+    const std::int64_t now = vqclock::monotonicMicros();
+    // A gap of more than a second is no frame interval (the loop was held up elsewhere).
+    const std::int64_t since = presentMicros >= 0 && now - presentMicros < 1000000 ? now - presentMicros : 0;
+    lead.Add(now - readMicros, since);
+    presentMicros = now;
+}
+
+bool CBass::stop()
+{
     stream = 0;
+    if (!shared || abandoned)
+        return !abandoned;
+    std::unique_lock<std::mutex> g(shared->lock);
+    shared->quit = true;
+    shared->wake.notify_one();
+    if (shared->finished.wait_for(g, std::chrono::milliseconds(kCloseWaitMs), [&] { return shared->done; }))
+    {
+        g.unlock();
+        shared->thread.join();
+        shared.reset();
+        return true;
+    }
+    g.unlock();
+    // The sound server does not let the device close. Its thread is left to it; it owns what it
+    // uses (the shared state and the track), so nothing it touches goes away under it.
+    shared->thread.detach();
+    abandoned = true;
+    return false;
+}
+
+bool CBass::WaitStopped(int ms)
+{
+    if (!shared)
+        return true;
+    std::unique_lock<std::mutex> g(shared->lock);
+    return shared->finished.wait_for(g, std::chrono::milliseconds(ms), [&] { return shared->done; });
 }
