@@ -98,6 +98,8 @@ TEST_F(AssetCheck, EveryFormatIsReadAndEveryFaultNamed)
          "Kar\\arm.khlf\r\nKar\\arm.jpg\r\nKar\\arm.ahlf\r\nKar\\arm.khlf\r\nKar\\leg.jpg\r\n?\r\n");
     ChlfNode n0{}, n1{};
     n0.time = 250, n1.time = 9000;
+    n0.center = n1.center = svect3f(0, 0, -1);
+    n0.up = n1.up = svect3f(0, 1, 0);
     bytes("cam.chlf", WriteCHLF({n0, n1}));
     bytes("land.ihlf", std::vector<std::uint8_t>(320));
     bytes("odd.ihlf", std::vector<std::uint8_t>(100));
