@@ -19,7 +19,8 @@ public:
     void Close() override {}
 
     // One cube-map face from a bitmap, top row first; the cube map must be bound. A face that
-    // cannot be read is reported (once per fault) and left out.
+    // cannot be read, or is not a square of cubeSide pixels, is reported (once per fault) and
+    // left out; so is a face GL refuses.
     void cubetex(int target, const char* file);
 
     // The sea's cross-fade after dt milliseconds: interp grows by dt / 200; past 1 it restarts at
@@ -54,4 +55,5 @@ private:
 
     int frameDt = 0;       // ms since the previous frame, measured before the camera moves
     std::string cubeFault; // the last cube-face fault reported
+    int cubeSide = 0;      // the sky cube's side, settled from its six faces before they load
 };

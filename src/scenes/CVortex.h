@@ -22,7 +22,8 @@ public:
     void Close() override {}
 
     // Loads one face of the cube map bound on the active unit from a 24-bit bitmap, rows as the
-    // file stores them. A file that cannot be read is reported and leaves the face without image.
+    // file stores them. A file that cannot be read, or is not a square of cubeSide pixels, is
+    // reported and leaves the face without image; so does a face GL refuses.
     void cubetex(int face, const char* file);
 
     svect3f inner[vortex::kProfileSteps][2];
@@ -53,4 +54,5 @@ public:
 private:
     void DrawCredit(std::uint32_t now);
     std::string lastCubeFault; // a bad face file is reported once, not for each of its six faces
+    int cubeSide = 0;          // the side of the cube map being loaded, from its face file
 };
