@@ -1,8 +1,11 @@
 #include "app/DataFiles.h"
 
+#include "audio/PcmTrack.h"
 #include "formats/HlfParse.h"
 
 #include <sys/stat.h>
+
+#include <cstdio>
 
 const std::vector<std::string>& RequiredDataFiles()
 {
@@ -23,6 +26,51 @@ const std::vector<std::string>& RequiredDataFiles()
         "VQ_SHADER_EnvMap.vert", "VQ_SHADER_EnvMap.frag", "VQ_SHADER_Logo.vert", "VQ_SHADER_Logo.frag",
     };
     return files;
+}
+
+const std::vector<std::vector<std::string>>& CubeMapFiles()
+{
+    static const std::vector<std::vector<std::string>> cubes = {
+        {"pos_x.bmp", "neg_x.bmp", "pos_y.bmp", "neg_y.bmp", "pos_z.bmp", "neg_z.bmp"},
+        {"water_d2.bmp"},
+        {"PlasmaSlime.bmp"},
+    };
+    return cubes;
+}
+
+std::string MusicFault(const PcmTrack& track, const Mp3Source& source)
+{
+    char buf[256];
+    std::string fault;
+    auto add = [&](const char* text)
+    {
+        if (!fault.empty())
+            fault += "; ";
+        fault += text;
+    };
+    if (source.rate != kMusicRate)
+    {
+        std::snprintf(buf, sizeof buf, "is sampled at %ld Hz, not the %ld Hz of the piece", source.rate,
+                      kMusicRate);
+        add(buf);
+    }
+    if (source.channels != 2)
+    {
+        std::snprintf(buf, sizeof buf, "has %d channel%s, not stereo", source.channels,
+                      source.channels == 1 ? "" : "s");
+        add(buf);
+    }
+    if (source.mixed)
+        add("changes its sample rate or channels part way");
+    if (track.seconds() < kMusicMinSeconds)
+    {
+        std::snprintf(buf, sizeof buf,
+                      "lasts %.1f s, but the piece runs to 126 s and needs %.0f s of music (a shorter track "
+                      "loops and the piece never ends)",
+                      track.seconds(), kMusicMinSeconds);
+        add(buf);
+    }
+    return fault;
 }
 
 namespace

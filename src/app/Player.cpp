@@ -28,8 +28,6 @@
 
 namespace
 {
-const char* kMusicFile = "vqmusikk_best4.mp3";
-
 std::string executableDir()
 {
     char buf[PATH_MAX];
@@ -209,6 +207,14 @@ int VQ_Main(int argc, char** argv)
     if (!bass.Open(kMusicFile, error))
     {
         std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
+        return 1;
+    }
+    // A track that ends before the piece loops, and the piece would never reach its end.
+    if (bass.Track().seconds() < kMusicMinSeconds)
+    {
+        std::fprintf(stderr,
+                     "vqdemo: \"%s\": lasts %.1f s, but the piece runs to 126 s and needs %.0f s of music\n",
+                     kMusicFile, bass.Track().seconds(), kMusicMinSeconds);
         return 1;
     }
     if (o.start >= bass.Track().seconds())
