@@ -319,10 +319,22 @@ bool decode(const std::uint8_t* data, std::size_t size, JpegJob& job)
     }
     cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&cinfo);
+    // A warning refuses the picture anyway: a few bytes claiming thousands of rows are neither
+    // given the memory of the whole picture nor decoded to its end as grey.
+    if (job.errors.warned)
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     const std::size_t row = static_cast<std::size_t>(cinfo.output_width) * 3;
     job.rgb.resize(row * cinfo.output_height);
     while (cinfo.output_scanline < cinfo.output_height)
     {
+        if (job.errors.warned)
+        {
+            jpeg_destroy_decompress(&cinfo);
+            return false;
+        }
         JSAMPROW p = job.rgb.data() + row * cinfo.output_scanline;
         jpeg_read_scanlines(&cinfo, &p, 1);
     }
