@@ -86,6 +86,7 @@ TEST(TextFileRead, NullForNullNameMissingFileAndEmptyFile)
 {
     EXPECT_EQ(textFileRead(nullptr), nullptr);
     EXPECT_EQ(textFileRead("/nonexistent/vq_none.vert"), nullptr);
+    EXPECT_EQ(textFileRead("/tmp"), nullptr) << "a folder is no text";
     const std::string empty = writeRaw("empty.txt", "");
     EXPECT_EQ(textFileRead(empty.c_str()), nullptr);
     std::remove(empty.c_str());

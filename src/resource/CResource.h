@@ -8,7 +8,8 @@
 #include <string>
 
 // The whole file as a zero-terminated string the caller frees with free(); null for a null name,
-// a file that cannot be opened, or an empty file. CR LF line ends are read as LF.
+// a file that cannot be opened, is no regular file or is over kMaxShaderFileBytes, or an empty
+// file. CR LF line ends are read as LF.
 char* textFileRead(const char* fn);
 // 1 when every character was written, else 0.
 int textFileWrite(const char* fn, const char* s);

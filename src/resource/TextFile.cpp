@@ -14,7 +14,10 @@ char* textFileRead(const char* fn)
 {
     if (!fn)
         return nullptr;
-    std::FILE* f = std::fopen(fn, "rb");
+    // Through the shared opener, so that a FIFO under a shader's name is refused, not waited on.
+    std::uint64_t size = 0;
+    std::string error;
+    std::FILE* f = OpenDataFile(fn, kMaxShaderFileBytes, size, error);
     if (!f)
         return nullptr;
     long length = -1;
