@@ -84,6 +84,54 @@ TEST(AhlfParse, TimesThatCannotPlayAreReportedButKept)
     EXPECT_FALSE(ParseAHLF("nan.ahlf", WriteAHLF({flat(NAN, 0), flat(1, 0)}), out, fault));
 }
 
+TEST(AhlfParse, KeysThatAreNotAllNumbersAreDroppedSoNoBlendCarriesThem)
+{
+    std::vector<AhlfKey> keys = {flat(0, 1), flat(10, 2), flat(20, 3), flat(30, 4)};
+    keys[1].matrix[5] = NAN;
+    keys[2].time = INFINITY;
+    std::vector<AhlfKey> out;
+    std::string fault;
+    EXPECT_FALSE(ParseAHLF("nan.ahlf", WriteAHLF(keys), out, fault));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].time, 0.0f);
+    EXPECT_EQ(out[1].time, 30.0f);
+    EXPECT_NE(fault.find("2 key(s) hold a value that is not a finite number (first: key 1, matrix[5] = nan): "
+                         "they are dropped"),
+              std::string::npos)
+        << fault;
+
+    // Played back, every frame blends the two keys that are left: all numbers.
+    CAHLFObj obj;
+    obj.SetKeys(out.data(), static_cast<int>(out.size()));
+    for (float t : {0.0f, 5.0f, 15.0f, 29.0f, 45.0f})
+    {
+        float m[16];
+        ASSERT_EQ(obj.Lookup(t, m), 1) << t;
+        for (float v : m)
+            EXPECT_TRUE(std::isfinite(v)) << t;
+    }
+}
+
+TEST(AhlfLoad, AFileFarLargerThanATrackIsRefusedUnread)
+{
+    char name[] = "/tmp/vq_ahlf_XXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::string fault;
+    ASSERT_TRUE(WriteFileBytes(name, WriteAHLF({flat(0, 1), flat(1, 1)}), fault)) << fault;
+    std::vector<AhlfKey> out;
+    // Over the capacity but within reason: the first 150 keys load, as the format wants.
+    ASSERT_EQ(truncate(name, 68 * 300), 0);
+    EXPECT_FALSE(LoadAHLF(name, out, fault));
+    EXPECT_EQ(out.size(), 150u);
+    ASSERT_EQ(truncate(name, off_t(1) << 31), 0);
+    EXPECT_FALSE(LoadAHLF(name, out, fault));
+    EXPECT_TRUE(out.empty());
+    EXPECT_NE(fault.find("it is not read"), std::string::npos) << fault;
+    std::remove(name);
+}
+
 TEST(AhlfParse, TruncatedAtEveryByte)
 {
     const auto good = WriteAHLF({flat(0, 1), flat(1, 2)});

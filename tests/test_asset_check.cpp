@@ -1,7 +1,11 @@
 // vqdemo --check: one line per file with what it holds or its fault, and the exit status.
 #include "app/AssetCheck.h"
 #include "app/DataFiles.h"
+#include "app/platform/Clock.h"
+#include "app/platform/GLWindow.h"
 #include "formats/HlfParse.h"
+#include "support/TestAudio.h"
+#include "support/WindowAtExit.h"
 
 #include "Image.h" // tools/common: the generators' image writers
 
@@ -74,6 +78,32 @@ protected:
     char dir[32] = "/tmp/vq_check_XXXXXX";
 };
 
+// A hidden window to compile shaders in, opened once; the working directory stays the test's.
+bool shaderContext(std::string& why)
+{
+    static int state = 0; // 0 untried, 1 open, 2 failed
+    static std::string reason;
+    if (state == 0)
+    {
+        vqclock::enterCapture(30.0, 0.0, true, 1); // faults to standard error, never a box
+        WindowOptions o;
+        o.hidden = true;
+        state = glWindow.Init(1024, 768, 32, o, reason) && CResource::ShadersAvailable() ? 1 : 2;
+        if (state == 1)
+            CloseWindowAtExit();
+    }
+    why = reason;
+    return state == 1;
+}
+
+AssetCheckOptions compiling()
+{
+    AssetCheckOptions o;
+    o.buildShaders = [](const std::string& v, const std::string& f)
+    { return BuildShaderProgram(v.c_str(), f.c_str()); };
+    return o;
+}
+
 KhlfModel triangle(std::int16_t last)
 {
     KhlfModel m;
@@ -98,6 +128,8 @@ TEST_F(AssetCheck, EveryFormatIsReadAndEveryFaultNamed)
          "Kar\\arm.khlf\r\nKar\\arm.jpg\r\nKar\\arm.ahlf\r\nKar\\arm.khlf\r\nKar\\leg.jpg\r\n?\r\n");
     ChlfNode n0{}, n1{};
     n0.time = 250, n1.time = 9000;
+    n0.center = n1.center = svect3f(0, 0, -1);
+    n0.up = n1.up = svect3f(0, 1, 0);
     bytes("cam.chlf", WriteCHLF({n0, n1}));
     bytes("land.ihlf", std::vector<std::uint8_t>(320));
     bytes("odd.ihlf", std::vector<std::uint8_t>(100));
@@ -135,21 +167,173 @@ TEST_F(AssetCheck, EveryFormatIsReadAndEveryFaultNamed)
     expectLine("broken.jpg", "JPEG", "FAULT");
     expectLine("VQ_SHADER_X.vert", "15 bytes", "ok");
     expectLine("VQ_SHADER_X.frag", "0 bytes", "FAULT: empty file");
-    expectLine("music.mp3", "6 bytes", "ok");
+    expectLine("music.mp3", "music", "FAULT: ");
     expectLine("gone.khlf", "KHLF", "FAULT: missing");
     // The part files sit indented under their object, and each file is listed once.
     EXPECT_EQ(lineOf(table, "Kar/arm.khlf").rfind("  Kar/arm.khlf", 0), 0u);
     EXPECT_EQ(table.find("Kar/arm.khlf"), table.rfind("Kar/arm.khlf"));
-    EXPECT_NE(table.find("17 files checked, 6 with faults."), std::string::npos) << table;
+    EXPECT_NE(table.find("17 files checked, 7 with faults."), std::string::npos) << table;
 
     // Aligned: every row's status column starts where the header's does.
     const std::size_t column = lineOf(table, "File").find("Status");
-    EXPECT_EQ(lineOf(table, "music.mp3").find("ok"), column) << table;
+    EXPECT_EQ(lineOf(table, "good.khlf").find("ok"), column) << table;
+    EXPECT_EQ(lineOf(table, "music.mp3").find("FAULT"), column) << table;
     EXPECT_EQ(lineOf(table, "gone.khlf").find("FAULT"), column) << table;
 
     std::string clean;
     EXPECT_EQ(CheckAssets({"good.khlf", "cam.chlf", "Kar/arm.ahlf", "pic.bmp"}, clean), 0) << clean;
     EXPECT_NE(clean.find("4 files checked, all sound."), std::string::npos) << clean;
+}
+
+TEST_F(AssetCheck, ShaderPairsAreCompiledAndLinkedAndEachFaultToldOnce)
+{
+    std::string why;
+    if (!shaderContext(why))
+        GTEST_SKIP() << "no GL context: " << why;
+    const std::string vert =
+        "#version 120\nvarying vec3 shade;\nvoid main() { shade = vec3(1.0); gl_Position = "
+        "ftransform(); }\n";
+    text("Good.vert", vert);
+    text("Good.frag",
+         "#version 120\nvarying vec3 shade;\nvoid main() { gl_FragColor = vec4(shade, 1.0); }\n");
+    text("Broken.vert", vert);
+    text("Broken.frag", "#version 120\nvoid main() { gl_FragColor = nonsense; }\n");
+    text("Mismatch.vert", vert);
+    text("Mismatch.frag", "#version 120\nvarying vec4 shade;\nvoid main() { gl_FragColor = shade; }\n");
+    text("Empty.vert", vert);
+    text("Empty.frag", "");
+    text("Bom.vert", "\xEF\xBB\xBF" + vert);
+    text("Bom.frag", "#version 120\nvarying vec3 shade;\nvoid main() { gl_FragColor = vec4(shade, 1.0); }\n");
+    {
+        std::vector<std::uint8_t> b(vert.begin(), vert.end());
+        b[20] = 0;
+        bytes("Nul.vert", b);
+    }
+    text("Nul.frag", "#version 120\nvoid main() { gl_FragColor = vec4(1.0); }\n");
+
+    std::vector<std::string> files;
+    for (const char* stem : {"Good", "Broken", "Mismatch", "Empty", "Bom", "Nul"})
+        for (const char* ext : {".vert", ".frag"})
+            files.push_back(std::string(stem) + ext);
+    std::string table;
+    EXPECT_EQ(CheckAssets(files, table, compiling()), 1);
+    auto status = [&](const std::string& name)
+    { return lineOf(table, name).substr(lineOf(table, "File").find("Status")); };
+    EXPECT_EQ(status("Good.vert"), "ok") << table;
+    EXPECT_EQ(status("Good.frag"), "ok") << table;
+    EXPECT_EQ(status("Broken.vert"), "ok") << table;
+    EXPECT_NE(status("Broken.frag").find("FAULT: does not compile: 0:2("), std::string::npos) << table;
+    EXPECT_NE(status("Broken.frag").find("nonsense"), std::string::npos) << table;
+    EXPECT_EQ(status("Mismatch.vert"), "ok") << table;
+    EXPECT_NE(status("Mismatch.frag").find("FAULT: does not link with Mismatch.vert: "), std::string::npos)
+        << table;
+    EXPECT_EQ(status("Empty.frag"), "FAULT: empty file: no shader source") << table;
+    EXPECT_EQ(status("Bom.vert"), "FAULT: starts with a UTF-8 byte-order mark, which is left out") << table;
+    EXPECT_EQ(status("Bom.frag"), "ok") << "the pair builds once the mark is left out\n" << table;
+    EXPECT_NE(status("Nul.vert").find("FAULT: holds a NUL byte at byte 20 (line 2)"), std::string::npos)
+        << table;
+    EXPECT_NE(table.find("12 files checked, 5 with faults."), std::string::npos) << table;
+    // The empty source is told once: not again as a compile or link failure of its pair.
+    std::size_t mentions = 0;
+    for (std::size_t at = table.find("Empty.frag"); at != std::string::npos;
+         at = table.find("Empty.frag", at + 1))
+        ++mentions;
+    EXPECT_EQ(mentions, 1u) << table;
+
+    // Without a context the sources are still read; with a missing one the pairs carry the fault.
+    std::string plain;
+    EXPECT_EQ(CheckAssets({"Good.vert", "Good.frag"}, plain), 0) << plain;
+    AssetCheckOptions none;
+    none.noContext = "no OpenGL context to compile in (no display)";
+    EXPECT_EQ(CheckAssets({"Good.vert", "Good.frag"}, plain, none), 1);
+    EXPECT_NE(lineOf(plain, "Good.vert").find("FAULT: not compiled: no OpenGL context"), std::string::npos)
+        << plain;
+}
+
+TEST_F(AssetCheck, TheMusicIsDecodedWholeAndMustBeThePiecesTrack)
+{
+    ASSERT_TRUE(EncodeMp3ForTest("short.mp3", SineStereo(440, 0.3, 3.0)));
+    written.push_back("short.mp3");
+    ASSERT_TRUE(EncodeMp3ForTest("mono.mp3", std::vector<std::int16_t>(44100, 1000), 64, 44100, 1));
+    written.push_back("mono.mp3");
+    ASSERT_TRUE(EncodeMp3ForTest("fast.mp3", std::vector<std::int16_t>(2 * 48000, 1000), 128, 48000, 2));
+    written.push_back("fast.mp3");
+    text("three.mp3", "ID3");
+    std::vector<std::uint8_t> noise(200000);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 11);
+    bytes("noise.mp3", noise);
+    // A WAV file under the music's name.
+    std::vector<std::uint8_t> wav = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+    wav.resize(100000, 0x11);
+    bytes("renamed.mp3", wav);
+
+    std::string table;
+    EXPECT_EQ(
+        CheckAssets({"short.mp3", "mono.mp3", "fast.mp3", "three.mp3", "noise.mp3", "renamed.mp3"}, table),
+        1);
+    EXPECT_NE(
+        lineOf(table, "short.mp3").find("44100 Hz, stereo  FAULT: lasts 3.1 s, but the piece runs to 126 s"),
+        std::string::npos)
+        << table;
+    EXPECT_NE(lineOf(table, "mono.mp3").find("has 1 channel, not stereo"), std::string::npos) << table;
+    EXPECT_NE(lineOf(table, "fast.mp3").find("is sampled at 48000 Hz, not the 44100 Hz of the piece"),
+              std::string::npos)
+        << table;
+    for (const char* f : {"three.mp3", "noise.mp3", "renamed.mp3"})
+        EXPECT_NE(lineOf(table, f).find("FAULT: "), std::string::npos) << f << "\n" << table;
+    EXPECT_NE(table.find("6 files checked, 6 with faults."), std::string::npos) << table;
+}
+
+TEST_F(AssetCheck, CubeMapFacesAreSquareAndOfOneSize)
+{
+    const char* faces[6] = {"pos_x.bmp", "neg_x.bmp", "pos_y.bmp", "neg_y.bmp", "pos_z.bmp", "neg_z.bmp"};
+    std::string error;
+    for (int i = 0; i < 6; ++i)
+    {
+        ASSERT_TRUE(
+            vqtools::WriteBmp(faces[i], vqtools::Image(i == 2 ? 8 : 16, i == 2 || i == 4 ? 8 : 16), error))
+            << error;
+        written.push_back(faces[i]);
+    }
+    ASSERT_TRUE(vqtools::WriteBmp("water_d2.bmp", vqtools::Image(16, 8), error)) << error;
+    written.push_back("water_d2.bmp");
+    std::vector<std::string> files(faces, faces + 6);
+    files.push_back("water_d2.bmp");
+    std::string table;
+    EXPECT_EQ(CheckAssets(files, table), 1);
+    EXPECT_NE(lineOf(table, "pos_y.bmp")
+                  .find("FAULT: is 8 x 8 pixels, but the other faces of its cube map are 16 x 16"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(lineOf(table, "pos_z.bmp").find("FAULT: is 16 x 8 pixels; a cube map face must be square"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(lineOf(table, "water_d2.bmp").find("must be square"), std::string::npos) << table;
+    EXPECT_NE(table.find("7 files checked, 3 with faults."), std::string::npos) << table;
+}
+
+TEST_F(AssetCheck, EveryRowKeepsItsLineEndAndNamesWhatIsNoFile)
+{
+    // A name far longer than any buffer a row was once formatted in.
+    const std::string deep =
+        std::string(200, 'a') + "/" + std::string(200, 'b') + "/" + std::string(200, 'c') + ".khlf";
+    ASSERT_EQ(mkfifo("pipe.khlf", 0644), 0);
+    written.push_back("pipe.khlf");
+    std::string table;
+    EXPECT_EQ(CheckAssets({deep, "pipe.khlf", "Kar"}, table), 1);
+    const std::string row = lineOf(table, deep);
+    EXPECT_NE(row.find("FAULT: missing"), std::string::npos) << table;
+    EXPECT_NE(table.find(row + "\n"), std::string::npos);
+    EXPECT_NE(lineOf(table, "pipe.khlf").find("FAULT: is not a regular file"), std::string::npos) << table;
+    EXPECT_NE(lineOf(table, "Kar").find("FAULT: missing: a folder has its name"), std::string::npos) << table;
+    // Every row, however long, ends its line: one row per line.
+    std::istringstream in(table);
+    std::string line;
+    int rows = 0;
+    while (std::getline(in, line))
+        rows += line.find("FAULT") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(rows, 3) << table;
 }
 
 TEST(AssetCheckBinary, TheGeneratedDataFolderIsSound)

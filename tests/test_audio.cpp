@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -111,6 +112,43 @@ TEST(Mp3, MissingAndGarbageFilesAreRefusedByName)
     EXPECT_FALSE(DecodeMp3(path, t, error));
     EXPECT_NE(error.find(path), std::string::npos);
     std::remove(path.c_str());
+}
+
+TEST(Mp3, TheFilesOwnFormatIsToldBesideThePlaybackFormat)
+{
+    struct Case
+    {
+        const char* name;
+        int rate, channels;
+    };
+    for (const Case& c :
+         {Case{"stereo.mp3", 44100, 2}, Case{"mono.mp3", 44100, 1}, Case{"fast.mp3", 48000, 2}})
+    {
+        const std::string path = tempPath(c.name);
+        const std::vector<std::int16_t> samples(static_cast<std::size_t>(c.rate * c.channels), 500);
+        ASSERT_TRUE(EncodeMp3ForTest(path, samples, 96, c.rate, c.channels)) << c.name;
+        PcmTrack t;
+        Mp3Source source;
+        std::string error;
+        ASSERT_TRUE(DecodeMp3(path, t, error, &source)) << error;
+        EXPECT_EQ(source.rate, c.rate) << c.name;
+        EXPECT_EQ(source.channels, c.channels) << c.name;
+        EXPECT_FALSE(source.mixed) << c.name;
+        // Whatever the file, the track plays as 44.1 kHz stereo of the file's length.
+        EXPECT_NEAR(t.seconds(), 1.0, 0.1) << c.name;
+        std::remove(path.c_str());
+    }
+}
+
+TEST(Mp3, NoRegularFileNeverReachesTheDecoder)
+{
+    const std::string fifo = tempPath("fifo.mp3");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    PcmTrack t;
+    std::string error;
+    EXPECT_FALSE(DecodeMp3(fifo, t, error)); // a blocking open would wait here for ever
+    EXPECT_EQ(error, "\"" + fifo + "\": is not a regular file");
+    std::remove(fifo.c_str());
 }
 
 TEST(Wav, WritesTheRequestedSpan)

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -106,6 +107,48 @@ TEST(ChlfParse, CountsAgainstCapacityAndLength)
     EXPECT_NE(fault.find("node 2 time 10 ms does not come after node 1 time 10 ms"), std::string::npos);
 }
 
+TEST(ChlfParse, NodesWithoutAViewOrANumberAreDroppedAndFadesHeld)
+{
+    std::vector<ChlfNode> nodes;
+    for (int i = 0; i < 8; ++i)
+        nodes.push_back(node(100 * i, float(i + 1), 1));
+    nodes[1].eye.z = NAN;
+    nodes[2].fade = INFINITY;
+    nodes[3].center = nodes[3].eye;                     // looks at itself
+    nodes[4].up = svect3f(0, 0, 0);                     // no up
+    nodes[5].up = (nodes[5].center - nodes[5].eye) * 3; // up along the line of sight
+    nodes[6].fade = -0.5f;
+    nodes[7].fade = 7;
+    std::vector<ChlfNode> out;
+    std::string fault;
+    EXPECT_FALSE(ParseCHLF("bad.chlf", WriteCHLF(nodes), out, fault));
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].time, 0);
+    EXPECT_EQ(out[1].time, 600);
+    EXPECT_EQ(out[2].time, 700);
+    EXPECT_EQ(out[1].fade, 0.0f);
+    EXPECT_EQ(out[2].fade, 2.0f);
+    EXPECT_NE(
+        fault.find("2 node(s) hold a value that is not a finite number (first: node 1, eye.z = nan): they "
+                   "are dropped"),
+        std::string::npos)
+        << fault;
+    EXPECT_NE(fault.find("3 node(s) give no view (first: node 3, where the eye sits on the centre)"),
+              std::string::npos)
+        << fault;
+    EXPECT_NE(fault.find("2 fade value(s) lie outside 0..2 (first: node 6, fade = -0.5)"), std::string::npos)
+        << fault;
+    EXPECT_EQ(fault.find('\n'), std::string::npos) << fault;
+
+    // Fades up to 2 (white) are the flight's own, not faults.
+    EXPECT_TRUE(ParseCHLF("white.chlf", WriteCHLF({node(0, 1, 0), node(10, 2, 2)}), out, fault)) << fault;
+    EXPECT_EQ(DegenerateView(svect3f(0, 0, 0), svect3f(0, 0, -1), svect3f(0, 1, 0)), nullptr);
+    EXPECT_STREQ(DegenerateView(svect3f(0, 0, 0), svect3f(0, 0, -1), svect3f(0, 0, 2)),
+                 "the up vector points along the line of sight");
+    EXPECT_STREQ(DegenerateView(svect3f(-3e38f, 0, 0), svect3f(3e38f, 0, 0), svect3f(0, 1, 0)), nullptr)
+        << "far apart, but a view";
+}
+
 TEST(ChlfParse, TruncatedAtEveryByte)
 {
     const auto good = WriteCHLF({node(0, 1, 0.5f), node(100, 2, 1)}, -77);
@@ -168,6 +211,23 @@ TEST(Camera, NoPairWithZeroOrOneNodeAndLastMatchingPairWins)
     EXPECT_NEAR(wide->eye.x, 0.5f, 1e-6f);
 }
 
+TEST(Camera, ABlendThatLosesItsViewKeepsThePreviousFrame)
+{
+    // The up vector turns over between two sound nodes: halfway it is zero.
+    ChlfNode a = node(0, 0, 0), b = node(100, 0, 1);
+    a.up = svect3f(0, 1, 0);
+    b.up = svect3f(0, -1, 0);
+    auto cam = cameraWith({a, b});
+    cam->UpdateAt(25);
+    EXPECT_EQ(cam->up, svect3f(0, 0.5f, 0));
+    EXPECT_EQ(cam->fade, 0.25f);
+    cam->UpdateAt(50);
+    EXPECT_EQ(cam->up, svect3f(0, 0.5f, 0));
+    EXPECT_EQ(cam->fade, 0.25f);
+    cam->UpdateAt(75);
+    EXPECT_EQ(cam->up, svect3f(0, -0.5f, 0));
+}
+
 TEST_F(InTempDir, LoadPathAlwaysReadsTheAccumulatedFlightIntoSlotZero)
 {
     std::string error;
@@ -198,6 +258,19 @@ TEST_F(InTempDir, LoadPathKeepsWhatFitsAndReportsOnce)
     EXPECT_EQ(cam->numnodes[0], 2);
     EXPECT_EQ(err.rfind("CCamera: \"vq_accumcam.chlf\": node count N = 5", 0), 0u) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+
+    // A node without numbers is left out: the flight runs straight from its neighbours.
+    ChlfNode broken = node(50, 5);
+    broken.center.y = NAN;
+    ASSERT_TRUE(WriteFileBytes("vq_accumcam.chlf", WriteCHLF({node(0, 0), broken, node(100, 10)}), error));
+    testing::internal::CaptureStderr();
+    cam->LoadPath(nullptr);
+    EXPECT_NE(
+        testing::internal::GetCapturedStderr().find("(first: node 1, centre.y = nan): they are dropped"),
+        std::string::npos);
+    EXPECT_EQ(cam->numnodes[0], 2);
+    cam->UpdateAt(50);
+    EXPECT_EQ(cam->eye, svect3f(5, 10, 15));
 
     std::remove("vq_accumcam.chlf");
     testing::internal::CaptureStderr();

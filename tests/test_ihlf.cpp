@@ -13,6 +13,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -131,6 +133,97 @@ TEST(IhlfFormat, HostileSizesAreRefusedBeforeAnythingIsRead)
     EXPECT_NE(error.find("No such file"), std::string::npos);
 }
 
+namespace
+{
+// A flat quad of the island's kind: 2.5 units wide, unit normals, coordinates as the generator's.
+ihlf::quad_t islandQuad(float x)
+{
+    ihlf::quad_t q;
+    const float dx[4] = {0, 0, 2.5f, 2.5f}, dz[4] = {0, 2.5f, 2.5f, 0};
+    for (int c = 0; c < 4; ++c)
+    {
+        ihlf::corner_t& k = q.corner[c];
+        k.pos = svect3f(x + dx[c], 20, dz[c]);
+        k.normal = svect3f(0, 1, 0);
+        k.s0 = k.pos.x / 12;
+        k.t0 = k.pos.z / 12;
+        k.s1 = k.t1 = 0.5f;
+    }
+    return q;
+}
+
+std::vector<ihlf::quad_t> islandQuads(std::size_t n)
+{
+    std::vector<ihlf::quad_t> quads;
+    for (std::size_t i = 0; i < n; ++i)
+        quads.push_back(islandQuad(2.5f * static_cast<float>(i)));
+    return quads;
+}
+} // namespace
+
+TEST(IhlfFormat, QuadsWithValuesNoIslandHasAreDroppedAndGarbageIsRefused)
+{
+    std::vector<ihlf::quad_t> quads = islandQuads(20);
+    quads[3].corner[2].pos.y = NAN;
+    quads[11].corner[0].s1 = 1e9f;
+    auto bytes = hlf::WriteIHLF(quads);
+    std::vector<ihlf::quad_t> out;
+    std::string fault;
+    EXPECT_EQ(ihlf::Parse(bytes.data(), bytes.size(), out, &fault), ihlf::Status::Repaired);
+    EXPECT_EQ(out.size(), 18u);
+    EXPECT_NE(fault.find("2 of 20 quads hold a value that is not a finite number or lies beyond any island "
+                         "(first: quad 3, corner 2, position.y = nan): they are dropped"),
+              std::string::npos)
+        << fault;
+    for (const ihlf::quad_t& q : out)
+        for (const ihlf::corner_t& c : q.corner)
+            for (float v :
+                 {c.pos.x, c.pos.y, c.pos.z, c.normal.x, c.normal.y, c.normal.z, c.s0, c.t0, c.s1, c.t1})
+                ASSERT_TRUE(std::fabs(v) <= ihlf::kMaxValue);
+
+    // More than one quad in ten out of bounds: not an island at all.
+    quads[5].corner[1].normal.x = -INFINITY;
+    bytes = hlf::WriteIHLF(quads);
+    EXPECT_EQ(ihlf::Parse(bytes.data(), bytes.size(), out, &fault), ihlf::Status::Garbage);
+    EXPECT_TRUE(out.empty());
+    EXPECT_NE(fault.find("the file is not an island and is not used"), std::string::npos) << fault;
+
+    // Random bytes the size of the generated island (5631 quads): recognised, whatever the seed.
+    for (unsigned seed : {1u, 2u, 3u})
+    {
+        std::srand(seed);
+        std::vector<std::uint8_t> noise(5631 * ihlf::kQuadBytes);
+        for (std::uint8_t& b : noise)
+            b = static_cast<std::uint8_t>(std::rand() >> 7);
+        EXPECT_EQ(ihlf::Parse(noise.data(), noise.size(), out, &fault), ihlf::Status::Garbage) << seed;
+    }
+
+    // Sound quads: Ok, and no fault text.
+    bytes = hlf::WriteIHLF(islandQuads(3));
+    EXPECT_EQ(ihlf::Parse(bytes.data(), bytes.size(), out, &fault), ihlf::Status::Ok);
+    EXPECT_EQ(fault, "");
+}
+
+TEST(IhlfFormat, TheGeneratedIslandIsSoundAndFarFromTheBounds)
+{
+    const char* data = std::getenv("VQ_DATA_DIR");
+    if (!data)
+        GTEST_SKIP() << "VQ_DATA_DIR not set (run through ctest)";
+    std::vector<ihlf::quad_t> quads;
+    std::string error;
+    ASSERT_EQ(ihlf::ReadFile(std::string(data) + "/oy_notfinal2.ihlf", quads, error), ihlf::Status::Ok)
+        << error;
+    ASSERT_GT(quads.size(), 1000u);
+    EXPECT_LT(quads.size() * 4, ihlf::kMaxQuads) << "the capacity leaves room for a larger island";
+    float largest = 0;
+    for (const ihlf::quad_t& q : quads)
+        for (const ihlf::corner_t& c : q.corner)
+            for (float v :
+                 {c.pos.x, c.pos.y, c.pos.z, c.normal.x, c.normal.y, c.normal.z, c.s0, c.t0, c.s1, c.t1})
+                largest = std::max(largest, std::fabs(v));
+    EXPECT_LT(largest * 10, ihlf::kMaxValue);
+}
+
 // --- CIHLF_Object in a hidden window ---
 
 namespace
@@ -245,6 +338,36 @@ TEST(IhlfObject, ElementCountOnlyWhenVerbose)
     CIHLF_Object island;
     EXPECT_TRUE(island.Load(path.c_str()));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    std::remove(path.c_str());
+}
+
+TEST(IhlfObject, DroppedQuadsAreReportedAndGarbageBuildsNothing)
+{
+    NEED_WINDOW();
+    std::vector<ihlf::quad_t> quads = islandQuads(20);
+    quads[7].corner[3].pos.x = INFINITY;
+    const std::string path = tempPath("repaired.ihlf");
+    writeBytes(path, hlf::WriteIHLF(quads));
+    testing::internal::CaptureStderr();
+    CIHLF_Object island;
+    EXPECT_TRUE(island.Load(path.c_str()));
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("CIHLF_Object: \"" + path + "\": 1 of 20 quads"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_TRUE(glIsList(island.terrainlist));
+
+    std::vector<std::uint8_t> noise(20 * ihlf::kQuadBytes);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+    writeBytes(path, noise);
+    testing::internal::CaptureStderr();
+    CIHLF_Object garbage;
+    EXPECT_FALSE(garbage.Load(path.c_str()));
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("not an island"), std::string::npos) << err;
+    EXPECT_EQ(garbage.terrainlist, 0u);
+    EXPECT_EQ(garbage.treelist, 0u);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     std::remove(path.c_str());
 }
 

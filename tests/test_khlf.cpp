@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -178,6 +179,118 @@ TEST(KhlfParse, TruncatedAtEveryByte)
         EXPECT_LE(m.faces.size(), 1u);
         expectIndicesInside(m);
     }
+}
+
+// Every float of a parsed model is a finite number, whatever the file held.
+void expectAllFinite(const KhlfModel& m)
+{
+    for (const KhlfVertex& v : m.vertices)
+        for (float x : {v.pos.x, v.pos.y, v.pos.z, v.normal.x, v.normal.y, v.normal.z, v.s, v.t})
+            EXPECT_TRUE(std::isfinite(x));
+}
+
+TEST(KhlfParse, ValuesThatAreNotNumbersNeverReachTheModel)
+{
+    // Two triangles sharing the edge 1-2: a flat square in the z = 0 plane, facing +z.
+    KhlfModel src;
+    src.vertices = {vertex(0, 0), vertex(1, 0), vertex(0, 1), vertex(1, 1), vertex(5, 5)};
+    src.faces = {face(0, 0, 1, 2), face(0, 1, 3, 2), face(0, 2, 3, 4)};
+    KhlfModel m;
+    std::string fault;
+
+    // A position that is no number: every face using the vertex goes, the others stay.
+    KhlfModel bad = src;
+    bad.vertices[4].pos.y = NAN;
+    EXPECT_FALSE(ParseKHLF("pos.khlf", WriteKHLF(bad), m, fault));
+    EXPECT_EQ(m.faces.size(), 2u);
+    EXPECT_NE(fault.find("1 vertex position(s) are not finite numbers (first: vertex 4, position.y = nan): "
+                         "the 1 face(s) that use them are dropped"),
+              std::string::npos)
+        << fault;
+    expectAllFinite(m);
+
+    // A normal that is no number is rebuilt from the faces that use its vertex: here +z.
+    bad = src;
+    bad.vertices[1].normal = svect3f(INFINITY, 0, NAN);
+    bad.vertices[3].normal.x = NAN;
+    EXPECT_FALSE(ParseKHLF("normal.khlf", WriteKHLF(bad), m, fault));
+    EXPECT_EQ(m.faces.size(), 3u);
+    EXPECT_NE(fault.find("2 vertex normal(s) are not finite numbers (first: vertex 1, normal.x = inf)"),
+              std::string::npos)
+        << fault;
+    for (int i : {1, 3})
+    {
+        EXPECT_NEAR(m.vertices[static_cast<std::size_t>(i)].normal.x, 0.0f, 1e-6f) << i;
+        EXPECT_NEAR(m.vertices[static_cast<std::size_t>(i)].normal.y, 0.0f, 1e-6f) << i;
+        EXPECT_NEAR(m.vertices[static_cast<std::size_t>(i)].normal.z, 1.0f, 1e-6f) << i;
+    }
+    EXPECT_EQ(m.vertices[0].normal, src.vertices[0].normal) << "sound normals stay as stored";
+
+    // A texture coordinate that is no number becomes 0; the rest of the vertex stays.
+    bad = src;
+    bad.vertices[2].t = -INFINITY;
+    EXPECT_FALSE(ParseKHLF("tex.khlf", WriteKHLF(bad), m, fault));
+    EXPECT_EQ(m.vertices[2].t, 0.0f);
+    EXPECT_EQ(m.vertices[2].s, src.vertices[2].s);
+    EXPECT_NE(fault.find("first: vertex 2, t = -inf"), std::string::npos) << fault;
+
+    // All of it at once, in every vertex: nothing to draw, nothing that is not a number.
+    bad = src;
+    for (KhlfVertex& v : bad.vertices)
+    {
+        v.pos = v.normal = svect3f(NAN, NAN, NAN);
+        v.s = v.t = NAN;
+    }
+    EXPECT_FALSE(ParseKHLF("allnan.khlf", WriteKHLF(bad), m, fault));
+    EXPECT_TRUE(m.faces.empty());
+    expectAllFinite(m);
+    EXPECT_EQ(fault.find('\n'), std::string::npos) << "one line: " << fault;
+}
+
+TEST(KhlfParse, VertexAndFaceCapacities)
+{
+    // One vertex past what 16-bit indices reach: the first 32768 are kept and the faces still read.
+    KhlfModel big;
+    big.vertices.resize(kKhlfMaxVertices + 1, vertex(0, 0));
+    big.faces = {face(0, 0, 1, 32767)};
+    KhlfModel m;
+    std::string fault;
+    EXPECT_FALSE(ParseKHLF("many.khlf", WriteKHLF(big), m, fault));
+    EXPECT_EQ(m.vertices.size(), static_cast<std::size_t>(kKhlfMaxVertices));
+    EXPECT_EQ(m.faces.size(), 1u);
+    EXPECT_NE(fault.find("vertex count V = 32769 exceeds the capacity of 32768"), std::string::npos) << fault;
+    EXPECT_EQ(fault.find("bytes follow"), std::string::npos) << fault;
+
+    KhlfModel faces;
+    faces.vertices = {vertex(0, 0), vertex(1, 0), vertex(0, 1)};
+    faces.faces.resize(kKhlfMaxFaces + 2, face(0, 0, 1, 2));
+    EXPECT_FALSE(ParseKHLF("faces.khlf", WriteKHLF(faces), m, fault));
+    EXPECT_EQ(m.faces.size(), static_cast<std::size_t>(kKhlfMaxFaces));
+    EXPECT_NE(fault.find("face count F = 131074 exceeds the capacity of 131072 faces"), std::string::npos)
+        << fault;
+    faces.faces.resize(kKhlfMaxFaces);
+    EXPECT_TRUE(ParseKHLF("full.khlf", WriteKHLF(faces), m, fault)) << fault;
+}
+
+TEST(KhlfLoad, AFileFarLargerThanAnyModelIsRefusedUnread)
+{
+    // 3 GB, sparse: reading it would take the memory of a small machine.
+    const std::string file = writeTemp(WriteKHLF(square(1)));
+    ASSERT_EQ(truncate(file.c_str(), off_t(3) << 30), 0);
+    KhlfModel m;
+    std::string fault;
+    EXPECT_FALSE(LoadKHLF(file, m, fault));
+    EXPECT_TRUE(m.vertices.empty() && m.faces.empty());
+    EXPECT_NE(fault.find(file), std::string::npos) << fault;
+    EXPECT_NE(fault.find("3221225472 bytes"), std::string::npos) << fault;
+    EXPECT_NE(fault.find("it is not read"), std::string::npos) << fault;
+
+    // The largest file the capacities allow is read.
+    ASSERT_EQ(truncate(file.c_str(), static_cast<off_t>(kKhlfMaxFileBytes)), 0);
+    EXPECT_FALSE(LoadKHLF(file, m, fault));
+    EXPECT_EQ(fault.find("it is not read"), std::string::npos) << fault;
+    EXPECT_EQ(m.faces.size(), 1u);
+    std::remove(file.c_str());
 }
 
 TEST(KhlfModel, QuadAndTriangleAreDrawnAsStoredInWhite)

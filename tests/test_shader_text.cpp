@@ -1,6 +1,7 @@
 // textFileRead / textFileWrite, and CreateShader's build and diagnostics on a real context.
 #include "RenderTestWindow.h"
 #include "resource/CResource.h"
+#include "resource/ShaderText.h"
 
 #include <gtest/gtest.h>
 
@@ -85,9 +86,42 @@ TEST(TextFileRead, NullForNullNameMissingFileAndEmptyFile)
 {
     EXPECT_EQ(textFileRead(nullptr), nullptr);
     EXPECT_EQ(textFileRead("/nonexistent/vq_none.vert"), nullptr);
+    EXPECT_EQ(textFileRead("/tmp"), nullptr) << "a folder is no text";
     const std::string empty = writeRaw("empty.txt", "");
     EXPECT_EQ(textFileRead(empty.c_str()), nullptr);
     std::remove(empty.c_str());
+}
+
+TEST(ShaderText, WhatGlIsGivenAndWhatIsRefused)
+{
+    auto check = [](const std::string& bytes, std::string& text, std::string& fault)
+    {
+        return CheckShaderText("s.frag", reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                               text, fault);
+    };
+    std::string text, fault;
+    EXPECT_TRUE(check("void main()\r\n{\r\n}\n", text, fault));
+    EXPECT_EQ(text, "void main()\n{\n}\n");
+    EXPECT_EQ(fault, "");
+
+    // A byte-order mark is left out, and said so: GL would take it for a stray token.
+    EXPECT_TRUE(check("\xEF\xBB\xBFvoid main() {}\n", text, fault));
+    EXPECT_EQ(text, "void main() {}\n");
+    EXPECT_EQ(fault, "\"s.frag\": starts with a UTF-8 byte-order mark, which is left out");
+
+    // A NUL would end the source early for GL: refused, with where it is.
+    EXPECT_FALSE(check(std::string("void main()\n{\0}\n", 15), text, fault));
+    EXPECT_EQ(fault,
+              "\"s.frag\": holds a NUL byte at byte 13 (line 2): GL would read the source only up to it");
+    EXPECT_EQ(text, "");
+
+    EXPECT_FALSE(check("", text, fault));
+    EXPECT_EQ(fault, "\"s.frag\": empty file: no shader source");
+    EXPECT_FALSE(check("\xEF\xBB\xBF", text, fault));
+    EXPECT_NE(fault.find("nothing but a UTF-8 byte-order mark"), std::string::npos) << fault;
+
+    EXPECT_FALSE(ReadShaderText("/nonexistent/vq.frag", text, fault));
+    EXPECT_NE(fault.find("\"/nonexistent/vq.frag\": cannot open the file"), std::string::npos) << fault;
 }
 
 TEST(TextFileWrite, WritesReplacesAndReports)
@@ -192,4 +226,37 @@ TEST(CreateShader, CompileAndLinkFailuresPrintTheLogWithFileNames)
     EXPECT_NE(said.find(frag), std::string::npos) << said;
     for (const std::string& p : {badFrag, vert, frag})
         std::remove(p.c_str());
+}
+
+TEST(CreateShader, ASourceTheGlCannotTakeIsToldOnceHoweverOftenThePairIsBuilt)
+{
+    RENDER_NEED(rendertest::Level::Window);
+    glWindow.SetCurrent();
+    const std::string empty = writeRaw("once.frag", "");
+    const std::string nul = writeRaw("nul.frag", std::string("#version 120\nvoid main() {}\0", 28));
+    testing::internal::CaptureStderr();
+    // The piece builds its additive pair three times; a fault is still one line.
+    for (int i = 0; i < 3; ++i)
+    {
+        EXPECT_EQ(res.CreateShader("VQ_SHADER_Fade.vert", empty.c_str()), 0u);
+        EXPECT_EQ(res.CreateShader("VQ_SHADER_Fade.vert", nul.c_str()), 0u);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "shader \"" + empty + "\": empty file: no shader source\nshader \"" + nul +
+                        "\": holds a NUL byte at byte 27 (line 2): GL would read the source only up to it\n");
+    for (const std::string& p : {empty, nul})
+        std::remove(p.c_str());
+}
+
+TEST(CreateShader, AByteOrderMarkIsLeftOutAndTheProgramBuilds)
+{
+    RENDER_NEED(rendertest::Level::Window);
+    glWindow.SetCurrent();
+    const std::string bom = writeRaw("bom.frag", "\xEF\xBB\xBF" + readRaw("VQ_SHADER_Fade.frag"));
+    testing::internal::CaptureStderr();
+    const unsigned prog = res.CreateShader("VQ_SHADER_Fade.vert", bom.c_str());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(linked(prog), 1);
+    EXPECT_EQ(said, "shader \"" + bom + "\": starts with a UTF-8 byte-order mark, which is left out\n");
+    std::remove(bom.c_str());
 }

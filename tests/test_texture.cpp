@@ -47,6 +47,26 @@ std::vector<std::uint8_t> bitmap(std::int32_t w, std::int32_t h, std::int16_t bp
     return b;
 }
 
+// The same picture with an information header of infoSize bytes (40, 108, 124, ...), its pixels
+// `gap` bytes after the headers (a palette or padding some writers leave) and the given
+// compression field. The data offset says where the pixels are.
+std::vector<std::uint8_t> bitmapWith(std::uint32_t infoSize, std::uint32_t gap, std::uint32_t compression,
+                                     std::int32_t w, std::int32_t h, const std::vector<std::uint8_t>& pixels)
+{
+    const std::vector<std::uint8_t> plain = bitmap(w, h, 24, pixels);
+    const std::size_t offset = 14 + infoSize + gap;
+    std::vector<std::uint8_t> b(offset + pixels.size(), 0xAB); // the gap holds nothing readable
+    std::copy(plain.begin(), plain.begin() + 54, b.begin());
+    if (14 + infoSize > 54)
+        std::fill(b.begin() + 54, b.begin() + static_cast<long>(14 + infoSize), 0);
+    put32(b, 2, static_cast<std::uint32_t>(b.size()));
+    put32(b, 10, static_cast<std::uint32_t>(offset));
+    put32(b, 14, infoSize);
+    put32(b, 30, compression);
+    std::copy(pixels.begin(), pixels.end(), b.begin() + static_cast<long>(offset));
+    return b;
+}
+
 std::string writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes)
 {
     const std::string path = tempPath(name);
@@ -152,6 +172,95 @@ TEST(ReadBitmap, RefusesHostileFilesWithAReason)
     }
 }
 
+TEST(ReadBitmap, PixelsStartWhereTheDataOffsetSaysWhateverTheHeader)
+{
+    // 4 x 2, every pixel different, so a shift of even one byte shows.
+    std::vector<std::uint8_t> px(4 * 2 * 3);
+    for (std::size_t i = 0; i < px.size(); ++i)
+        px[i] = static_cast<std::uint8_t>(i + 1);
+    BitmapImage plain;
+    std::string error;
+    const std::string base = writeFile("plain.bmp", bitmap(4, 2, 24, px));
+    ASSERT_EQ(ReadBitmap(base, plain, error), 0) << error;
+    struct Layout
+    {
+        std::uint32_t info, gap;
+    };
+    // 124 is what ImageMagick writes by default; 108 the version-4 header; a gap as after a palette.
+    for (const Layout l : {Layout{40, 0}, Layout{40, 12}, Layout{52, 0}, Layout{56, 0}, Layout{108, 0},
+                           Layout{124, 0}, Layout{124, 20}})
+    {
+        const std::string path = writeFile("offset.bmp", bitmapWith(l.info, l.gap, 0, 4, 2, px));
+        BitmapImage img;
+        ASSERT_EQ(ReadBitmap(path, img, error), 0) << l.info << " + " << l.gap << ": " << error;
+        EXPECT_EQ(img.rgb, plain.rgb) << l.info << " + " << l.gap;
+        std::vector<std::uint8_t> bytes = bitmapWith(l.info, l.gap, 0, 4, 2, px);
+        BitmapImage mem;
+        ASSERT_EQ(DecodeBitmap("mem.bmp", bytes.data(), bytes.size(), mem, error), 0) << error;
+        EXPECT_EQ(mem.rgb, plain.rgb);
+        std::remove(path.c_str());
+    }
+    std::remove(base.c_str());
+}
+
+TEST(ReadBitmap, RefusesWhatItWouldReadWrong)
+{
+    const std::vector<std::uint8_t> px(4 * 2 * 3, 5);
+    std::vector<std::uint8_t> inside = bitmap(4, 2, 24, px);
+    put32(inside, 10, 40); // pixels "inside" the headers
+    std::vector<std::uint8_t> beyond = bitmap(4, 2, 24, px);
+    put32(beyond, 10, 0xFFFFFFF0u);
+    std::vector<std::uint8_t> notBm = bitmap(4, 2, 24, px);
+    notBm[0] = 'P', notBm[1] = 'K';
+    std::vector<std::uint8_t> shortInfo = bitmapWith(124, 0, 0, 4, 2, px);
+    shortInfo.resize(100); // ends inside its own header
+    const std::vector<Refusal> cases = {
+        {"rle8.bmp", bitmapWith(40, 0, 1, 4, 2, px), "compressed (RLE8"},
+        {"rle4.bmp", bitmapWith(40, 0, 2, 4, 2, px), "compressed (RLE4"},
+        {"bitfields.bmp", bitmapWith(124, 0, 3, 4, 2, px), "compressed (bit fields"},
+        {"png_inside.bmp", bitmapWith(124, 0, 5, 4, 2, px), "only uncompressed bitmaps are read"},
+        {"os2.bmp", bitmapWith(12, 42, 0, 4, 2, px), "12-byte OS/2"},
+        {"odd_header.bmp", bitmapWith(64, 0, 0, 4, 2, px), "information header of 64 bytes"},
+        {"short_info.bmp", shortInfo, "truncated"},
+        {"inside.bmp", inside, "inside its 54 bytes of headers"},
+        {"beyond.bmp", beyond, "truncated"},
+        {"not_bm.bmp", notBm, "\"BM\""},
+    };
+    for (const Refusal& c : cases)
+    {
+        const std::string path = writeFile(c.name, c.bytes);
+        BitmapImage img;
+        std::string error;
+        EXPECT_EQ(ReadBitmap(path, img, error), 4) << c.name;
+        EXPECT_NE(error.find(c.name), std::string::npos) << c.name << ": " << error;
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.name << ": " << error;
+        EXPECT_EQ(DecodeBitmap(c.name, c.bytes.data(), c.bytes.size(), img, error), 4) << c.name;
+        EXPECT_TRUE(img.rgb.empty()) << c.name;
+        std::remove(path.c_str());
+    }
+}
+
+TEST(CubeMap, FacesAreSquareAndOneSizeWhichMostFacesDecide)
+{
+    auto face = [](int w, int h, int bpp = 24)
+    {
+        BitmapImage b;
+        b.width = w;
+        b.height = h;
+        b.bpp = bpp;
+        return b;
+    };
+    const BitmapImage a = face(256, 256), b = face(256, 256), odd = face(128, 128), wide = face(256, 128);
+    EXPECT_EQ(CubeMapSide({&a, &b, &odd, &b, &wide, &a}), 256);
+    EXPECT_EQ(CubeMapSide({&odd, &a, &b}), 256) << "most faces decide, not the first";
+    EXPECT_EQ(CubeMapSide({&odd, &a}), 128) << "a tie goes to the earlier face";
+    EXPECT_EQ(CubeMapSide({&wide, nullptr}), 0);
+    EXPECT_EQ(CubeFaceFault(a, 256), "");
+    EXPECT_EQ(CubeFaceFault(wide, 256), "is 256 x 128 pixels; a cube map face must be square");
+    EXPECT_EQ(CubeFaceFault(odd, 256),
+              "is 128 x 128 pixels, but the other faces of its cube map are 256 x 256");
+}
+
 TEST(ReadBitmap, ReadsWhatTheGeneratorsWrite)
 {
     vqtools::Image src(8, 4);
@@ -247,6 +356,34 @@ TEST(ReadJpeg, DamagedFilesAreReportedNotCrashed)
     std::remove(good.c_str());
 }
 
+TEST(ReadJpeg, MemoryAndFileReadTheSame)
+{
+    vqtools::Image src(16, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x)
+            src.set(x, y, {x / 15.0f, 0.5f, y / 7.0f});
+    const std::string path = tempPath("same.jpg");
+    std::string error;
+    ASSERT_TRUE(vqtools::WriteJpeg(path, src, 90, error)) << error;
+    int w = 0, h = 0, mw = 0, mh = 0;
+    std::vector<std::uint8_t> fromFile, fromMemory, bytes;
+    ASSERT_TRUE(ReadJpeg(path, w, h, fromFile, error)) << error;
+    {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        for (int c; (c = std::fgetc(f)) != EOF;)
+            bytes.push_back(static_cast<std::uint8_t>(c));
+        std::fclose(f);
+    }
+    ASSERT_TRUE(DecodeJpeg("same.jpg", bytes.data(), bytes.size(), mw, mh, fromMemory, error)) << error;
+    EXPECT_EQ(fromMemory, fromFile);
+    EXPECT_EQ(mw, 16);
+    EXPECT_EQ(mh, 8);
+    EXPECT_FALSE(DecodeJpeg("none.jpg", nullptr, 0, mw, mh, fromMemory, error));
+    EXPECT_NE(error.find("none.jpg"), std::string::npos);
+    std::remove(path.c_str());
+}
+
 TEST(CTexture, LoadKeepsItsReturnContractAndReportsOnce)
 {
     CTexture t;
@@ -316,4 +453,25 @@ TEST(CTexture, UploadBuildsAMipmappedTextureAndFreesThePixels)
     testing::internal::GetCapturedStderr();
     empty.Upload(GL_NEAREST, GL_NEAREST);
     EXPECT_NE(empty.texId, 0u);
+}
+
+TEST(CTexture, UploadReportsWhatGlRefusesWithTheFile)
+{
+    RENDER_NEED(rendertest::Level::Window);
+    glWindow.SetCurrent();
+    glEnable(0x1234); // an error of someone else's: not this texture's
+    CTexture t;
+    t.width = t.height = 4;
+    t.pixels.assign(4 * 4 * 3, 200);
+    t.name = "clean.bmp";
+    testing::internal::CaptureStderr();
+    t.Upload(GL_LINEAR, GL_LINEAR);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    CTexture bad;
+    bad.name = "bad.bmp";
+    testing::internal::CaptureStderr();
+    bad.Upload(GL_LINEAR, 0x1234); // no such filter
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "texture: \"bad.bmp\": OpenGL error GL_INVALID_ENUM (0x0500) while loading it\n");
 }

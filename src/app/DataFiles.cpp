@@ -1,9 +1,12 @@
 #include "app/DataFiles.h"
 
 #include "app/platform/DataNames.h"
+#include "audio/PcmTrack.h"
 #include "formats/HlfParse.h"
 
 #include <sys/stat.h>
+
+#include <cstdio>
 
 const std::vector<std::string>& RequiredDataFiles()
 {
@@ -27,6 +30,51 @@ const std::vector<std::string>& RequiredDataFiles()
         return f;
     }();
     return files;
+}
+
+const std::vector<std::vector<std::string>>& CubeMapFiles()
+{
+    static const std::vector<std::vector<std::string>> cubes = {
+        std::vector<std::string>(datafile::kSkyFaces, datafile::kSkyFaces + 6),
+        {datafile::kWaterCube},
+        {datafile::kSlimeCube},
+    };
+    return cubes;
+}
+
+std::string MusicFault(const PcmTrack& track, const Mp3Source& source)
+{
+    char buf[256];
+    std::string fault;
+    auto add = [&](const char* text)
+    {
+        if (!fault.empty())
+            fault += "; ";
+        fault += text;
+    };
+    if (source.rate != kMusicRate)
+    {
+        std::snprintf(buf, sizeof buf, "is sampled at %ld Hz, not the %ld Hz of the piece", source.rate,
+                      kMusicRate);
+        add(buf);
+    }
+    if (source.channels != 2)
+    {
+        std::snprintf(buf, sizeof buf, "has %d channel%s, not stereo", source.channels,
+                      source.channels == 1 ? "" : "s");
+        add(buf);
+    }
+    if (source.mixed)
+        add("changes its sample rate or channels part way");
+    if (track.seconds() < kMusicMinSeconds)
+    {
+        std::snprintf(buf, sizeof buf,
+                      "lasts %.1f s, but the piece runs to 126 s and needs %.0f s of music (a shorter track "
+                      "loops and the piece never ends)",
+                      track.seconds(), kMusicMinSeconds);
+        add(buf);
+    }
+    return fault;
 }
 
 namespace

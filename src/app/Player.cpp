@@ -84,11 +84,12 @@ bool checkDataAndMusic()
         std::fprintf(stderr, "vqdemo: %s\n", error.c_str());
         return false;
     }
-    // The piece ends at 126 s; a shorter track would loop back to the island before it got there.
-    if (bass.Track().seconds() < timeline::kEnd)
+    // A track that ends before the piece does loops back to the island, and the piece would
+    // never reach its end.
+    if (bass.Track().seconds() < kMusicMinSeconds)
     {
-        std::fprintf(stderr, "vqdemo: the track \"%s\" lasts %.3f s; the piece needs %.0f s of it\n", datafile::kMusic,
-                     bass.Track().seconds(), timeline::kEnd);
+        std::fprintf(stderr, "vqdemo: \"%s\": lasts %.1f s, but the piece runs to 126 s and needs %.0f s of music\n",
+                     datafile::kMusic, bass.Track().seconds(), kMusicMinSeconds);
         return false;
     }
     return true;

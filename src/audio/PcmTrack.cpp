@@ -1,5 +1,6 @@
 #include "audio/PcmTrack.h"
 
+#include "app/platform/FileAccess.h"
 #include "audio/WavWriter.h"
 
 #include <mpg123.h>
@@ -20,16 +21,17 @@ struct HandleCloser
 };
 } // namespace
 
-bool DecodeMp3(const std::string& path, PcmTrack& out, std::string& error)
+bool DecodeMp3(const std::string& path, PcmTrack& out, std::string& error, Mp3Source* source)
 {
     out.samples.clear();
-    if (FILE* probe = std::fopen(path.c_str(), "rb"))
+    if (source)
+        *source = Mp3Source();
+    std::uint64_t size = 0;
+    // Through the shared opener first: a FIFO or a huge file never reaches the decoder.
+    if (FILE* probe = OpenDataFile(path, kMaxMp3FileBytes, size, error))
         std::fclose(probe);
     else
-    {
-        error = "\"" + path + "\": cannot open the file (" + std::strerror(errno) + ")";
         return false;
-    }
 #if MPG123_API_VERSION < 46
     mpg123_init();
 #endif
@@ -50,10 +52,23 @@ bool DecodeMp3(const std::string& path, PcmTrack& out, std::string& error)
         return false;
     }
     std::vector<unsigned char> buf(64 * 1024);
+    Mp3Source found;
     for (;;)
     {
         size_t done = 0;
         err = mpg123_read(h.get(), buf.data(), buf.size(), &done);
+        mpg123_frameinfo info;
+        if (done > 0 && mpg123_info(h.get(), &info) == MPG123_OK)
+        {
+            const int channels = info.mode == MPG123_M_MONO ? 1 : 2;
+            if (found.rate == 0)
+            {
+                found.rate = info.rate;
+                found.channels = channels;
+            }
+            else if (info.rate != found.rate || channels != found.channels)
+                found.mixed = true;
+        }
         const size_t n = done / sizeof(std::int16_t);
         const std::size_t old = out.samples.size();
         out.samples.resize(old + n);
@@ -73,6 +88,8 @@ bool DecodeMp3(const std::string& path, PcmTrack& out, std::string& error)
         error = "\"" + path + "\": holds no decodable MP3 audio";
         return false;
     }
+    if (source)
+        *source = found;
     return true;
 }
 

@@ -20,6 +20,14 @@ public:
     std::size_t remaining() const { return n - at; }
     bool atEnd() const { return at == n; }
 
+    // Steps over n bytes, all or nothing.
+    bool skip(std::size_t count)
+    {
+        if (remaining() < count)
+            return false;
+        at += count;
+        return true;
+    }
     bool u8(std::uint8_t& v)
     {
         if (remaining() < 1)

@@ -53,9 +53,16 @@ void CCamera::UpdateAt(int ms)
             const float t = static_cast<float>(static_cast<std::int64_t>(ms) - p[i].time) /
                             static_cast<float>(static_cast<std::int64_t>(p[i + 1].time) - p[i].time);
             const float s = 1 - t;
-            eye = p[i].eye * s + p[i + 1].eye * t;
-            center = p[i].center * s + p[i + 1].center * t;
-            up = p[i].up * s + p[i + 1].up * t;
+            const svect3f e = p[i].eye * s + p[i + 1].eye * t;
+            const svect3f c = p[i].center * s + p[i + 1].center * t;
+            const svect3f u = p[i].up * s + p[i + 1].up * t;
+            // Two sound nodes can still blend into a frame with no view (an up vector that turns
+            // over passes through zero): that frame keeps the camera where it was.
+            if (hlf::DegenerateView(e, c, u))
+                continue;
+            eye = e;
+            center = c;
+            up = u;
             fade = p[i].fade * s + p[i + 1].fade * t;
         }
     }

@@ -4,6 +4,7 @@
 #include "formats/IHLF.h"
 #include "math/random.h"
 #include "procedural/CTreeMesh.h"
+#include "resource/GlErrors.h"
 
 #include <GL/glew.h>
 
@@ -63,6 +64,7 @@ float CIHLF_Object::rnd(float a, float b) { return ::rnd(a, b); }
 
 bool CIHLF_Object::Load(const char* name)
 {
+    ClearGlErrors();
     std::vector<ihlf::quad_t> quads;
     std::string error;
     const ihlf::Status st = ihlf::ReadFile(name ? name : "", quads, error);
@@ -70,11 +72,13 @@ bool CIHLF_Object::Load(const char* name)
         std::fprintf(stderr, "Feil 1\n");
     else if (st == ihlf::Status::NotWhole)
         std::fprintf(stderr, "Feil 2\n");
-    if (st != ihlf::Status::Ok)
+    if (!ihlf::Usable(st))
     {
         std::fprintf(stderr, "CIHLF_Object: %s; the island is not built\n", error.c_str());
         return false;
     }
+    if (st == ihlf::Status::Repaired)
+        std::fprintf(stderr, "CIHLF_Object: %s\n", error.c_str());
     if (g_verbose)
         std::printf("elements: %zu\n", quads.size());
 
@@ -88,6 +92,7 @@ bool CIHLF_Object::Load(const char* name)
     treelist = compileMesh(bark);
     leaflist = compileMesh(leaves);
     terrainlist = compileTerrain(quads);
+    ReportGlErrors("CIHLF_Object", name ? name : "");
     return true;
 }
 

@@ -11,9 +11,9 @@
 class CIHLF_Object
 {
 public:
-    // "Feil 1" (empty file) and "Feil 2" (not whole records) and a missing file are reported on
-    // standard error; "elements: N" is printed only with --verbose. Returns true when the lists
-    // were built.
+    // "Feil 1" (empty file) and "Feil 2" (not whole records), a missing, oversized or garbage
+    // file and dropped quads are reported on standard error; "elements: N" is printed only with
+    // --verbose. Returns true when the lists were built.
     bool Load(const char* name);
     void Render();
     void RenderTrees();

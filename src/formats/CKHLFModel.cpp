@@ -2,6 +2,7 @@
 
 #include "app/platform/Verbose.h"
 #include "formats/HlfParse.h"
+#include "resource/GlErrors.h"
 
 #include <GL/glew.h>
 
@@ -9,6 +10,7 @@
 
 void CKHLFModel::Load(const char* file)
 {
+    ClearGlErrors();
     hlf::KhlfModel model;
     std::string fault;
     if (!hlf::LoadKHLF(file ? file : "", model, fault))
@@ -25,6 +27,7 @@ void CKHLFModel::Load(const char* file)
             }
     }
     Compile(model);
+    ReportGlErrors("CKHLFModel", hlf::MapBackslashes(file ? file : ""));
 }
 
 void CKHLFModel::Compile(const hlf::KhlfModel& model)

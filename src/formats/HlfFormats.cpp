@@ -1,5 +1,7 @@
 #include "formats/HlfFormats.h"
 
+#include "app/platform/FileAccess.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -136,26 +138,9 @@ bool WriteFileText(const std::string& path, const std::string& text, std::string
     return WriteFileBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()), error);
 }
 
-bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error)
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error,
+                   std::uint64_t maxBytes)
 {
-    bytes.clear();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-    {
-        error = "\"" + path + "\": cannot open the file (" + std::strerror(errno) + ")";
-        return false;
-    }
-    std::uint8_t buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        bytes.insert(bytes.end(), buf, buf + n);
-    const bool bad = std::ferror(f) != 0;
-    std::fclose(f);
-    if (bad)
-    {
-        error = "\"" + path + "\": read failed";
-        return false;
-    }
-    return true;
+    return ReadDataFile(path, maxBytes, bytes, error);
 }
 } // namespace hlf

@@ -93,6 +93,8 @@ std::vector<std::uint8_t> WriteCHLF(const std::vector<ChlfNode>& nodes, std::int
 // Writes bytes to path (replacing it); false with a reason naming the file.
 bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error);
 bool WriteFileText(const std::string& path, const std::string& text, std::string& error);
-// Reads a whole file; false with a reason naming the file when it cannot be opened or read.
-bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+// Reads a whole regular file of at most maxBytes; false with a reason naming the file when it
+// cannot be opened or read, is no regular file, or is larger.
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error,
+                   std::uint64_t maxBytes = std::uint64_t(1) << 30);
 } // namespace hlf

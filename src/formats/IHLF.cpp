@@ -1,10 +1,12 @@
 #include "formats/IHLF.h"
 
+#include "app/platform/FileAccess.h"
 #include "math/random.h"
 
-#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace ihlf
 {
@@ -25,77 +27,161 @@ const char* statusText(Status s)
     {
     case Status::Ok:
         return "ok";
+    case Status::Repaired:
+        return "some quads were dropped";
     case Status::Empty:
         return "the file is empty";
     case Status::NotWhole:
         return "its size is not a whole number of 160-byte quad records";
     case Status::TooLarge:
         return "it holds more quad records than the island can take";
+    case Status::Garbage:
+        return "its values are not an island's";
     case Status::Unreadable:
         return "cannot read the file";
     }
     return "?";
 }
-} // namespace
 
-Status Parse(const std::uint8_t* bytes, std::size_t size, std::vector<quad_t>& quads)
+// The first value of a corner outside what an island holds, as "position.y = nan", or "".
+std::string cornerFault(const corner_t& k)
 {
-    quads.clear();
+    struct Field
+    {
+        const char* name;
+        float value;
+    };
+    const Field fields[10] = {{"position.x", k.pos.x},
+                              {"position.y", k.pos.y},
+                              {"position.z", k.pos.z},
+                              {"normal.x", k.normal.x},
+                              {"normal.y", k.normal.y},
+                              {"normal.z", k.normal.z},
+                              {"s0", k.s0},
+                              {"t0", k.t0},
+                              {"t1", k.t1},
+                              {"s1", k.s1}};
+    for (const Field& f : fields)
+        // Written so that NaN fails it too.
+        if (!(std::fabs(f.value) <= kMaxValue))
+        {
+            char buf[96];
+            std::snprintf(buf, sizeof buf, "%s = %g", f.name, static_cast<double>(f.value));
+            return buf;
+        }
+    return "";
+}
+
+std::string sizeFault(Status st, std::uint64_t size)
+{
+    const std::string bytes = std::to_string(size) + " bytes";
+    switch (st)
+    {
+    case Status::Empty:
+        return "empty file: no quads";
+    case Status::NotWhole:
+        return "size " + bytes + " is not a multiple of the 160-byte quad record";
+    case Status::TooLarge:
+        return "size " + bytes + " holds more than the " + std::to_string(kMaxQuads) +
+               " quads an island can take: it is not read";
+    default:
+        return std::string(statusText(st)) + " (" + bytes + ")";
+    }
+}
+
+Status sizeStatus(std::uint64_t size)
+{
     if (size == 0)
         return Status::Empty;
     if (size % kQuadBytes != 0)
         return Status::NotWhole;
-    const std::size_t n = size / kQuadBytes;
-    if (n > kMaxQuads)
+    if (size / kQuadBytes > kMaxQuads)
         return Status::TooLarge;
-    quads.resize(n);
+    return Status::Ok;
+}
+} // namespace
+
+Status Parse(const std::uint8_t* bytes, std::size_t size, std::vector<quad_t>& quads, std::string* fault)
+{
+    quads.clear();
+    if (fault)
+        fault->clear();
+    const Status st = sizeStatus(size);
+    if (st != Status::Ok)
+    {
+        if (fault)
+            *fault = sizeFault(st, size);
+        return st;
+    }
+    const std::size_t n = size / kQuadBytes;
+    quads.reserve(n);
+    std::size_t bad = 0, firstBad = 0;
+    int firstCorner = 0;
+    std::string firstField;
     for (std::size_t q = 0; q < n; ++q)
     {
+        quad_t quad;
+        std::string why;
+        int badCorner = -1;
         for (int c = 0; c < 4; ++c)
         {
             const std::uint8_t* p = bytes + q * kQuadBytes + static_cast<std::size_t>(c) * kCornerBytes;
-            corner_t& k = quads[q].corner[c];
+            corner_t& k = quad.corner[c];
             k.pos = svect3f(getFloat(p), getFloat(p + 4), getFloat(p + 8));
             k.normal = svect3f(getFloat(p + 12), getFloat(p + 16), getFloat(p + 20));
             k.s0 = getFloat(p + 24);
             k.t0 = getFloat(p + 28);
             k.t1 = getFloat(p + 32);
             k.s1 = getFloat(p + 36);
+            if (badCorner < 0 && !(why = cornerFault(k)).empty())
+                badCorner = c;
+        }
+        if (badCorner < 0)
+        {
+            quads.push_back(quad);
+            continue;
+        }
+        if (bad++ == 0)
+        {
+            firstBad = q;
+            firstCorner = badCorner;
+            firstField = why;
         }
     }
-    return Status::Ok;
+    if (bad == 0)
+        return Status::Ok;
+    const bool garbage = bad * kGarbageShare > n;
+    if (fault)
+    {
+        char buf[320];
+        std::snprintf(buf, sizeof buf,
+                      "%zu of %zu quads hold a value that is not a finite number or lies beyond any island "
+                      "(first: quad %zu, corner %d, %s)%s",
+                      bad, n, firstBad, firstCorner, firstField.c_str(),
+                      garbage ? ": the file is not an island and is not used" : ": they are dropped");
+        *fault = buf;
+    }
+    if (garbage)
+    {
+        quads.clear();
+        return Status::Garbage;
+    }
+    return Status::Repaired;
 }
 
 Status ReadFile(const std::string& name, std::vector<quad_t>& quads, std::string& error)
 {
     quads.clear();
     error.clear();
-    std::FILE* f = std::fopen(name.c_str(), "rb");
+    // The size decides first, so a hostile size is refused before anything is read or allocated.
+    std::uint64_t size = 0;
+    std::FILE* f = OpenDataFile(name, std::numeric_limits<std::uint64_t>::max(), size, error);
     if (!f)
-    {
-        error = "\"" + name + "\": cannot open: " + std::strerror(errno);
         return Status::Unreadable;
-    }
-    long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0)
-        size = std::ftell(f);
-    if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0)
-    {
-        error = "\"" + name + "\": cannot take its size";
-        std::fclose(f);
-        return Status::Unreadable;
-    }
-    // Size checks first, so a hostile size is refused before anything is allocated.
-    Status st = Status::Ok;
-    if (size == 0)
-        st = Status::Empty;
-    else if (static_cast<std::size_t>(size) % kQuadBytes != 0)
-        st = Status::NotWhole;
-    else if (static_cast<std::size_t>(size) / kQuadBytes > kMaxQuads)
-        st = Status::TooLarge;
+    Status st = sizeStatus(size);
     if (st != Status::Ok)
     {
-        error = "\"" + name + "\": " + statusText(st) + " (" + std::to_string(size) + " bytes)";
+        error = "\"" + name + "\": " + sizeFault(st, size);
         std::fclose(f);
         return st;
     }
@@ -107,7 +193,11 @@ Status ReadFile(const std::string& name, std::vector<quad_t>& quads, std::string
         error = "\"" + name + "\": read " + std::to_string(got) + " of " + std::to_string(size) + " bytes";
         return Status::Unreadable;
     }
-    return Parse(bytes.data(), bytes.size(), quads);
+    std::string fault;
+    st = Parse(bytes.data(), bytes.size(), quads, &fault);
+    if (st != Status::Ok)
+        error = "\"" + name + "\": " + fault;
+    return st;
 }
 
 const double treeveclist[kTrees][3] = {

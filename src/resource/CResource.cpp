@@ -2,11 +2,15 @@
 
 #include "app/platform/DataNames.h"
 #include "app/platform/Offscreen.h"
+#include "resource/GlErrors.h"
+#include "resource/ShaderText.h"
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 CResource res;
@@ -29,14 +33,61 @@ std::string infoLog(GLhandleARB object)
     return log;
 }
 
-bool compile(GLhandleARB shader, const char* file)
+// The line of a GL log that says most: its first error, else its first line.
+std::string firstLine(const std::string& log)
 {
+    std::size_t at = 0, pick = std::string::npos;
+    while (at < log.size())
+    {
+        const std::size_t end = std::min(log.find('\n', at), log.size());
+        const std::string line = log.substr(at, end - at);
+        if (pick == std::string::npos && !line.empty())
+            pick = at;
+        if (line.find("error") != std::string::npos)
+        {
+            pick = at;
+            break;
+        }
+        at = end + 1;
+    }
+    if (pick == std::string::npos)
+        return "(the driver gave no log)";
+    return log.substr(pick, std::min(log.find('\n', pick), log.size()) - pick);
+}
+
+bool compile(GLhandleARB shader, const std::string& text, const char* file, std::string& fault,
+             std::string& log)
+{
+    const GLcharARB* src = text.data();
+    const GLint length = static_cast<GLint>(text.size());
+    glShaderSourceARB(shader, 1, &src, &length);
     glCompileShaderARB(shader);
     GLint ok = 0;
     glGetObjectParameterivARB(shader, GL_OBJECT_COMPILE_STATUS_ARB, &ok);
     if (!ok)
-        std::fprintf(stderr, "shader \"%s\" does not compile:\n%s\n", file, infoLog(shader).c_str());
+    {
+        log = infoLog(shader);
+        fault = std::string("\"") + file + "\": does not compile: " + firstLine(log);
+    }
     return ok != 0;
+}
+
+void report(const std::string& line, const std::string& log)
+{
+    // The piece builds some pairs in several places; a fault is worth one report.
+    static std::set<std::string> told;
+    if (line.empty() || !told.insert(line).second)
+        return;
+    std::fprintf(stderr, "shader %s\n", line.c_str());
+    if (log.empty() || log == firstLine(log))
+        return;
+    std::size_t at = 0;
+    while (at < log.size())
+    {
+        const std::size_t end = std::min(log.find('\n', at), log.size());
+        std::fprintf(stderr, "    %s\n", log.substr(at, end - at).c_str());
+        at = end + 1;
+    }
 }
 } // namespace
 
@@ -79,6 +130,47 @@ void CResource::SetUniform2fv(int location, int count, const float* values)
         glUniform2fvARB(location, count, values);
 }
 
+ShaderBuild BuildShaderProgram(const char* vertFile, const char* fragFile)
+{
+    ShaderBuild b;
+    const char* files[2] = {vertFile ? vertFile : "(no name)", fragFile ? fragFile : "(no name)"};
+    std::string text[2];
+    bool readable[2];
+    for (int i = 0; i < 2; ++i)
+        readable[i] = ReadShaderText(files[i], text[i], b.sourceFault[i]);
+    if (!readable[0] || !readable[1])
+    {
+        // GL cannot build anything from a missing source; the effect is left out and the piece
+        // goes on with program 0 (fixed function) in its place.
+        glUseProgramObjectARB(0);
+        return b;
+    }
+    const GLenum kinds[2] = {GL_VERTEX_SHADER_ARB, GL_FRAGMENT_SHADER_ARB};
+    GLhandleARB shaders[2];
+    bool compiled[2];
+    for (int i = 0; i < 2; ++i)
+    {
+        shaders[i] = glCreateShaderObjectARB(kinds[i]);
+        compiled[i] = compile(shaders[i], text[i], files[i], b.compileFault[i], b.compileLog[i]);
+    }
+    const GLhandleARB program = glCreateProgramObjectARB();
+    glAttachObjectARB(program, shaders[1]);
+    glAttachObjectARB(program, shaders[0]);
+    glLinkProgramARB(program);
+    GLint linked = 0;
+    glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
+    b.linked = linked != 0;
+    if (!b.linked && compiled[0] && compiled[1])
+    {
+        b.linkLog = infoLog(program);
+        b.linkFault = std::string("\"") + files[0] + "\" and \"" + files[1] +
+                      "\": do not link: " + firstLine(b.linkLog);
+    }
+    glUseProgramObjectARB(program);
+    b.program = program;
+    return b;
+}
+
 unsigned CResource::CreateShader(const char* vertFile, const char* fragFile)
 {
     if (!ShadersAvailable())
@@ -90,44 +182,17 @@ unsigned CResource::CreateShader(const char* vertFile, const char* fragFile)
         told = true;
         return 0;
     }
-    const GLhandleARB vertex = glCreateShaderObjectARB(GL_VERTEX_SHADER_ARB);
-    const GLhandleARB fragment = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
-    char* vs = textFileRead(vertFile);
-    char* fs = textFileRead(fragFile);
-    if (!vs || !fs)
+    ClearGlErrors();
+    const ShaderBuild b = BuildShaderProgram(vertFile, fragFile);
+    for (int i = 0; i < 2; ++i)
     {
-        // GL cannot build anything from a missing source; the effect is left out and the piece
-        // goes on with program 0 (fixed function) in its place.
-        if (!vs)
-            std::fprintf(stderr, "shader file \"%s\" is missing or empty\n",
-                         vertFile ? vertFile : "(no name)");
-        if (!fs)
-            std::fprintf(stderr, "shader file \"%s\" is missing or empty\n",
-                         fragFile ? fragFile : "(no name)");
-        std::free(vs);
-        std::free(fs);
-        glUseProgramObjectARB(0);
-        return 0;
+        report(b.sourceFault[i], "");
+        report(b.compileFault[i], b.compileLog[i]);
     }
-    const GLcharARB* vsrc = vs;
-    const GLcharARB* fsrc = fs;
-    glShaderSourceARB(vertex, 1, &vsrc, nullptr);
-    glShaderSourceARB(fragment, 1, &fsrc, nullptr);
-    std::free(vs);
-    std::free(fs);
-    const bool vertexOk = compile(vertex, vertFile);
-    const bool fragmentOk = compile(fragment, fragFile);
-    const GLhandleARB program = glCreateProgramObjectARB();
-    glAttachObjectARB(program, fragment);
-    glAttachObjectARB(program, vertex);
-    glLinkProgramARB(program);
-    GLint linked = 0;
-    glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
-    if (!linked && vertexOk && fragmentOk)
-        std::fprintf(stderr, "shaders \"%s\" and \"%s\" do not link:\n%s\n", vertFile, fragFile,
-                     infoLog(program).c_str());
-    glUseProgramObjectARB(program);
-    return program;
+    report(b.linkFault, b.linkLog);
+    ReportGlErrors("shader",
+                   std::string(vertFile ? vertFile : "") + "\" and \"" + (fragFile ? fragFile : ""));
+    return b.program;
 }
 
 bool CResource::Init(const WindowOptions& options, std::string& error)

@@ -1,5 +1,7 @@
 #include "resource/CTexture.h"
 
+#include "resource/GlErrors.h"
+
 #include <GL/glew.h>
 #include <GL/glu.h>
 
@@ -18,6 +20,7 @@ int CTexture::Load(const char* file)
         report("no bitmap file named");
         return 3;
     }
+    name = file;
     BitmapImage img;
     const int result = ReadBitmap(file, img, error);
     if (result != 0)
@@ -37,6 +40,7 @@ void CTexture::Load_JPEG(const char* file)
     std::string error;
     int w = 0, h = 0;
     std::vector<std::uint8_t> rgb;
+    name = file ? file : "";
     if (!file || !ReadJpeg(file, w, h, rgb, error))
     {
         report(file ? error : "no JPEG file named");
@@ -49,6 +53,7 @@ void CTexture::Load_JPEG(const char* file)
 
 void CTexture::Upload(unsigned minFilter, unsigned magFilter)
 {
+    ClearGlErrors();
     GLuint id = 0;
     glGenTextures(1, &id);
     texId = id;
@@ -67,6 +72,7 @@ void CTexture::Upload(unsigned minFilter, unsigned magFilter)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLint>(magFilter));
     std::vector<std::uint8_t>().swap(pixels); // only GL's copy stays in memory
+    ReportGlErrors("texture", name);
 }
 
 void CTexture::Bind() { glBindTexture(GL_TEXTURE_2D, texId); }

@@ -21,7 +21,8 @@ public:
     void Tick(const CDemoHandler::Tick& tick) override;
 
     // One cube-map face from a bitmap, top row first; the cube map must be bound. A face that
-    // cannot be read is reported (once per fault) and left out.
+    // cannot be read, or is not a square of cubeSide pixels, is reported (once per fault) and
+    // left out; so is a face GL refuses.
     void cubetex(int target, const char* file);
 
     // The sea's cross-fade after dt milliseconds (a tick's): interp grows by dt / 200; past 1 it
@@ -55,4 +56,5 @@ private:
     void Composite();
 
     std::string cubeFault; // the last cube-face fault reported
+    int cubeSide = 0;      // the sky cube's side, settled from its six faces before they load
 };

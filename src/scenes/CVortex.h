@@ -24,7 +24,8 @@ public:
     void Tick(const CDemoHandler::Tick& tick) override;
 
     // Loads one face of the cube map bound on the active unit from a 24-bit bitmap, rows as the
-    // file stores them. A file that cannot be read is reported and leaves the face without image.
+    // file stores them. A file that cannot be read, or is not a square of cubeSide pixels, is
+    // reported and leaves the face without image; so does a face GL refuses.
     void cubetex(int face, const char* file);
 
     svect3f inner[vortex::kProfileSteps][2];
@@ -60,4 +61,5 @@ private:
     void LoadLogoGrid();
     void DrawCredit(std::uint32_t now);
     std::string lastCubeFault; // a bad face file is reported once, not for each of its six faces
+    int cubeSide = 0;          // the side of the cube map being loaded, from its face file
 };

@@ -7,12 +7,20 @@
 
 bool EncodeMp3ForTest(const std::string& path, const std::vector<std::int16_t>& stereo, int kbps)
 {
+    return EncodeMp3ForTest(path, stereo, kbps, 44100, 2);
+}
+
+bool EncodeMp3ForTest(const std::string& path, const std::vector<std::int16_t>& samples, int kbps, int rate,
+                      int channels)
+{
     lame_t lame = lame_init();
     if (!lame)
         return false;
-    lame_set_in_samplerate(lame, 44100);
-    lame_set_out_samplerate(lame, 44100);
-    lame_set_num_channels(lame, 2);
+    lame_set_in_samplerate(lame, rate);
+    lame_set_out_samplerate(lame, rate);
+    lame_set_num_channels(lame, channels);
+    if (channels == 1)
+        lame_set_mode(lame, MONO);
     lame_set_brate(lame, kbps);
     lame_set_quality(lame, 7);
     if (lame_init_params(lame) < 0)
@@ -20,10 +28,12 @@ bool EncodeMp3ForTest(const std::string& path, const std::vector<std::int16_t>& 
         lame_close(lame);
         return false;
     }
-    const int frames = static_cast<int>(stereo.size() / 2);
+    const int frames = static_cast<int>(samples.size() / static_cast<std::size_t>(channels));
     std::vector<unsigned char> out(static_cast<std::size_t>(1.25 * frames + 7200 + 16384));
-    int n = lame_encode_buffer_interleaved(lame, const_cast<short*>(stereo.data()), frames, out.data(),
-                                           static_cast<int>(out.size()));
+    int n = channels == 2 ? lame_encode_buffer_interleaved(lame, const_cast<short*>(samples.data()), frames,
+                                                           out.data(), static_cast<int>(out.size()))
+                          : lame_encode_buffer(lame, samples.data(), samples.data(), frames, out.data(),
+                                               static_cast<int>(out.size()));
     if (n < 0)
     {
         lame_close(lame);

@@ -120,7 +120,9 @@ bool GLWindow::InitOpenGL(std::string& error)
 
     glewExperimental = GL_TRUE;
     const GLenum glewErr = glewInit();
-    if (glewErr != GLEW_OK)
+    // A context without an X display (SDL's EGL drivers, headless) has no GLX to probe; the GL
+    // entry points themselves are loaded all the same.
+    if (glewErr != GLEW_OK && glewErr != GLEW_ERROR_NO_GLX_DISPLAY)
     {
         error = std::string("GLEW cannot start: ") + reinterpret_cast<const char*>(glewGetErrorString(glewErr));
         return false;
