@@ -11,8 +11,6 @@
 // a file that cannot be opened, is no regular file or is over kMaxShaderFileBytes, or an empty
 // file. CR LF line ends are read as LF.
 char* textFileRead(const char* fn);
-// 1 when every character was written, else 0.
-int textFileWrite(const char* fn, const char* s);
 
 // One program built from two shader files, with what went wrong: each fault is one line naming
 // its file or files; the logs are GL's own. Index 0 is the vertex shader, 1 the fragment shader.

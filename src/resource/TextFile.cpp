@@ -45,19 +45,6 @@ char* textFileRead(const char* fn)
     return text;
 }
 
-int textFileWrite(const char* fn, const char* s)
-{
-    if (!fn || !s)
-        return 0;
-    std::FILE* f = std::fopen(fn, "w");
-    if (!f)
-        return 0;
-    const std::size_t length = std::strlen(s);
-    const std::size_t written = length ? std::fwrite(s, 1, length, f) : 0;
-    const bool closed = std::fclose(f) == 0;
-    return written == length && closed ? 1 : 0;
-}
-
 bool CheckShaderText(const std::string& name, const std::uint8_t* data, std::size_t size, std::string& text,
                      std::string& fault)
 {
