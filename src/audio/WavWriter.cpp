@@ -1,5 +1,6 @@
 #include "audio/WavWriter.h"
 
+#include "app/platform/LittleEndian.h"
 #include "audio/PcmTrack.h"
 
 #include <unistd.h>
@@ -12,16 +13,6 @@ namespace
 constexpr long kHeaderBytes = 44;
 constexpr int kFrameBytes = PcmTrack::kChannels * 2;
 
-void put32(unsigned char* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-void put16(unsigned char* p, std::uint16_t v)
-{
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
 } // namespace
 
 WavWriter::~WavWriter()
@@ -33,21 +24,21 @@ WavWriter::~WavWriter()
 bool WavWriter::WriteHeader()
 {
     const std::uint32_t data = static_cast<std::uint32_t>(frames * kFrameBytes);
-    unsigned char h[kHeaderBytes];
-    std::memcpy(h, "RIFF", 4);
-    put32(h + 4, 36 + data);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    put32(h + 16, 16);
-    put16(h + 20, 1); // PCM
-    put16(h + 22, PcmTrack::kChannels);
-    put32(h + 24, PcmTrack::kRate);
-    put32(h + 28, PcmTrack::kRate * kFrameBytes);
-    put16(h + 32, kFrameBytes);
-    put16(h + 34, 16);
-    std::memcpy(h + 36, "data", 4);
-    put32(h + 40, data);
+    le::ByteWriter h;
+    h.text("RIFF", 4);
+    h.u32(36 + data);
+    h.text("WAVEfmt ", 8);
+    h.u32(16);
+    h.u16(1); // PCM
+    h.u16(PcmTrack::kChannels);
+    h.u32(PcmTrack::kRate);
+    h.u32(PcmTrack::kRate * kFrameBytes);
+    h.u16(kFrameBytes);
+    h.u16(16);
+    h.text("data", 4);
+    h.u32(data);
     const long end = kHeaderBytes + static_cast<long>(frames * kFrameBytes);
-    return std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(h, 1, sizeof h, file) == sizeof h &&
+    return std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(h.bytes.data(), 1, h.bytes.size(), file) == h.bytes.size() &&
            std::fseek(file, end, SEEK_SET) == 0 && std::fflush(file) == 0;
 }
 

@@ -2,6 +2,7 @@
 // ByteReader walks a byte block little-endian, field by field. A read that would step past the
 // end fails, leaves the position where it was and sets nothing, so a parser can never read
 // outside its input whatever the file announces.
+#include "app/platform/LittleEndian.h"
 #include "math/svect3f.h"
 
 #include <cstddef>
@@ -39,8 +40,7 @@ public:
     {
         if (remaining() < 4)
             return false;
-        v = static_cast<std::uint32_t>(p[at]) | static_cast<std::uint32_t>(p[at + 1]) << 8 |
-            static_cast<std::uint32_t>(p[at + 2]) << 16 | static_cast<std::uint32_t>(p[at + 3]) << 24;
+        v = le::Load32(p + at);
         at += 4;
         return true;
     }
@@ -56,7 +56,7 @@ public:
     {
         if (remaining() < 2)
             return false;
-        v = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[at] | p[at + 1] << 8));
+        v = static_cast<std::int16_t>(le::Load16(p + at));
         at += 2;
         return true;
     }

@@ -1,5 +1,7 @@
 #include "formats/HlfFormats.h"
 
+#include "app/platform/LittleEndian.h"
+
 #include "app/platform/FileAccess.h"
 
 #include <cerrno>
@@ -11,35 +13,15 @@ namespace hlf
 namespace
 {
 // Little-endian serialisation, field by field, independent of the host's struct padding.
-class ByteWriter
+class ByteWriter : public le::ByteWriter
 {
 public:
-    void u8(std::uint8_t v) { bytes.push_back(v); }
-    void u32(std::uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
-    void i16(std::int16_t v)
-    {
-        const auto u = static_cast<std::uint16_t>(v);
-        bytes.push_back(static_cast<std::uint8_t>(u));
-        bytes.push_back(static_cast<std::uint8_t>(u >> 8));
-    }
-    void f32(float v)
-    {
-        std::uint32_t u;
-        std::memcpy(&u, &v, 4);
-        u32(u);
-    }
     void vec(const svect3f& v)
     {
         f32(v.x);
         f32(v.y);
         f32(v.z);
     }
-    std::vector<std::uint8_t> bytes;
 };
 } // namespace
 

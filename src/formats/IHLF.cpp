@@ -2,6 +2,7 @@
 
 #include "app/platform/FileAccess.h"
 #include "math/random.h"
+#include "app/platform/LittleEndian.h"
 
 #include <cmath>
 #include <cstdio>
@@ -12,14 +13,7 @@ namespace ihlf
 {
 namespace
 {
-float getFloat(const std::uint8_t* p)
-{
-    const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
+float getFloat(const std::uint8_t* p) { return le::LoadFloat(p); }
 
 const char* statusText(Status s)
 {

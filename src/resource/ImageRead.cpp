@@ -3,6 +3,7 @@
 #include "resource/CTexture.h"
 
 #include "app/platform/FileAccess.h"
+#include "app/platform/LittleEndian.h"
 
 #include <jpeglib.h>
 
@@ -24,18 +25,9 @@ struct FileCloser
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-std::uint32_t le32u(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::int32_t le32(const std::uint8_t* p) { return static_cast<std::int32_t>(le32u(p)); }
-
-std::int16_t le16(const std::uint8_t* p)
-{
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | p[1] << 8));
-}
+std::uint32_t le32u(const std::uint8_t* p) { return le::Load32(p); }
+std::int32_t le32(const std::uint8_t* p) { return static_cast<std::int32_t>(le::Load32(p)); }
+std::int16_t le16(const std::uint8_t* p) { return static_cast<std::int16_t>(le::Load16(p)); }
 
 int refuse(const std::string& file, const std::string& why, std::string& error)
 {

@@ -1,5 +1,7 @@
 #include "Image.h"
 
+#include "app/platform/LittleEndian.h"
+
 #include <jpeglib.h>
 
 #include <algorithm>
@@ -16,16 +18,6 @@ namespace
 std::uint8_t toByte(float v)
 {
     return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
-}
-void put16(std::FILE* f, unsigned v)
-{
-    std::fputc(static_cast<int>(v & 0xFF), f);
-    std::fputc(static_cast<int>((v >> 8) & 0xFF), f);
-}
-void put32(std::FILE* f, unsigned v)
-{
-    put16(f, v & 0xFFFF);
-    put16(f, v >> 16);
 }
 } // namespace
 
@@ -77,22 +69,23 @@ bool WriteBmp(const std::string& path, const Image& img, std::string& error)
         return false;
     }
     const unsigned dataSize = static_cast<unsigned>(img.width * img.height * 3);
-    std::fputc('B', f);
-    std::fputc('M', f);
-    put32(f, 54 + dataSize);
-    put32(f, 0);
-    put32(f, 54);
-    put32(f, 40);
-    put32(f, static_cast<unsigned>(img.width));
-    put32(f, static_cast<unsigned>(img.height));
-    put16(f, 1);
-    put16(f, 24);
-    put32(f, 0); // no compression
-    put32(f, dataSize);
-    put32(f, 2835); // 72 dpi
-    put32(f, 2835);
-    put32(f, 0);
-    put32(f, 0);
+    le::ByteWriter h;
+    h.text("BM", 2);
+    h.u32(54 + dataSize);
+    h.u32(0);
+    h.u32(54);
+    h.u32(40);
+    h.u32(static_cast<unsigned>(img.width));
+    h.u32(static_cast<unsigned>(img.height));
+    h.u16(1);
+    h.u16(24);
+    h.u32(0); // no compression
+    h.u32(dataSize);
+    h.u32(2835); // 72 dpi
+    h.u32(2835);
+    h.u32(0);
+    h.u32(0);
+    std::fwrite(h.bytes.data(), 1, h.bytes.size(), f);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(img.width) * 3);
     for (int y = img.height - 1; y >= 0; --y) // bottom row first
     {
