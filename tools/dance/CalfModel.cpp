@@ -1,7 +1,7 @@
 #include "CalfModel.h"
 
-#include "MeshBuilder.h"
 #include "Canvas.h"
+#include "MeshBuilder.h"
 #include "Noise.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 #include "CaveModel.h"
 
+#include "DanceCamera.h"
 #include "DanceMath.h"
 #include "MeshBuilder.h"
 #include "Noise.h"
@@ -100,15 +101,12 @@ void addStalactite(MeshBuilder& m, double x, double z, double length, double rad
     m.AddLathe({{length, 0.0}, {length * 0.6, radius * 0.35}, {length * 0.25, radius * 0.8}, {0.0, radius}},
                1.0, 1.0, xf, 8, 2, {0.0, 0.0, 1.0, 2.0});
 }
-// The dance scene's fixed camera: gluLookAt((3, 9, -6.6), (-0.05, 0, -29.6), (0, 1, 0)),
-// 45 degrees of field of view on a square target. The planes keep a wide margin (35 degrees
-// instead of 22.5), so rounding or a slightly different set-up never opens a hole.
+// The planes of the fixed camera's view with a wide margin (35 degrees instead of 22.5), so
+// rounding or a slightly different set-up never opens a hole.
 std::vector<MeshBuilder::Plane> viewPlanes()
 {
-    const Vec3 eye{3.0, 9.0, -6.6}, centre{-0.05, 0.0, -29.6};
-    const Vec3 f = Normalize(centre - eye);
-    const Vec3 s = Normalize(Cross(f, Vec3{0, 1, 0}));
-    const Vec3 u = Cross(s, f);
+    const Vec3 eye = DanceCamera::kEye, f = DanceCamera::Forward(), s = DanceCamera::Side(),
+               u = DanceCamera::Up();
     const double half = Radians(35.0);
     const double c = std::cos(half), sn = std::sin(half);
     std::vector<MeshBuilder::Plane> planes;

@@ -5,6 +5,7 @@
 #include "CalfModel.h"
 #include "CaveModel.h"
 #include "Choreography.h"
+#include "DanceCamera.h"
 
 #include "Image.h"
 #include "app/platform/DataNames.h"
@@ -24,8 +25,6 @@ namespace
 // The piece's animation rate (COHLFObj's fps) and its track capacity (CAHLFObj).
 constexpr int kAnimFps = 25;
 constexpr int kMaxKeys = 150;
-// The camera the dance scene looks through; he turns to face it.
-const dance::Vec3 kEye{3.0, 9.0, -6.6};
 
 void makeDirOrDie(const std::string& dir)
 {
@@ -54,7 +53,8 @@ int main(int argc, char** argv)
     vqtools::WriteBmpOrDie(out + "/" + datafile::kCaveTexture, dance::BuildCaveTexture(512));
 
     dance::Stage stage;
-    stage.facingYaw = std::atan2(kEye.x - stage.position.x, kEye.z - stage.position.z);
+    stage.facingYaw = std::atan2(dance::DanceCamera::kEye.x - stage.position.x,
+                                 dance::DanceCamera::kEye.z - stage.position.z);
     const dance::LoopPlan plan =
         dance::PlanLoop(kTrackBpm, kBeatZeroSeconds, kBeatsPerBar, kDanceStartSeconds, kAnimFps, kMaxKeys);
     const auto tracks = dance::BuildTracks(plan, stage);
