@@ -1,11 +1,13 @@
-// The dance scene without a window: the disco floor's tiles, beat, decay, quads and lights, and
-// the dance the generator wrote (its tracks' capacities, timing and the beat it keeps).
+// The dance scene without a window: the disco floor's tiles, beat, decay, quads and lights, the
+// dance the generator wrote (its tracks' capacities, timing and the beat it keeps), and how the
+// cave is staged for the scene's fixed camera, seen through it on the CPU.
 #include "formats/CAHLFObj.h"
 #include "formats/HlfParse.h"
 #include "math/random.h"
 #include "scenes/DanceFloor.h"
 
 #include "../tools/music/Tempo.h"
+#include "StageRaster.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -446,4 +449,100 @@ TEST(GeneratedDance, HisKneesBendOnTheBeatThroughoutTheScene)
         ++checked;
     }
     EXPECT_GT(checked, 60);
+}
+
+namespace
+{
+KhlfModel loadCave()
+{
+    KhlfModel cave;
+    std::string fault;
+    EXPECT_TRUE(LoadKHLF(inData("dansehule_final.khlf"), cave, fault)) << fault;
+    return cave;
+}
+} // namespace
+
+TEST(DanceStaging, TheCaveHidesNoFloorAndLeavesNoHole)
+{
+    const KhlfModel cave = loadCave();
+    dance::StageRaster floorOnly, both;
+    floorOnly.DrawFloor();
+    both.DrawModel(cave, nullptr, dance::StageRaster::kCave);
+    both.DrawFloor();
+    long floorPixels = 0, hidden = 0, holes = 0;
+    std::set<int> inFrame;
+    for (int y = 0; y < both.Height(); ++y)
+        for (int x = 0; x < both.Width(); ++x)
+        {
+            const bool floor = floorOnly.Label(x, y) >= dance::StageRaster::kFirstTile;
+            floorPixels += floor;
+            if (floor)
+                inFrame.insert(floorOnly.Label(x, y));
+            hidden += floor && both.Label(x, y) != floorOnly.Label(x, y);
+            holes += both.Label(x, y) == dance::StageRaster::kNothing;
+        }
+    // The camera sees 26 of the 49 tiles at least in part; the cave leaves every pixel of them.
+    EXPECT_EQ(inFrame.size(), 26u);
+    EXPECT_GT(floorPixels, 1024 * 768 / 3);
+    EXPECT_EQ(hidden, 0) << "floor pixels behind the cave";
+    // ... and closes the rest of the picture: nowhere does the target's white show through.
+    EXPECT_EQ(holes, 0);
+}
+
+TEST(DanceStaging, TheCaveHasDepthInView)
+{
+    const KhlfModel cave = loadCave();
+    dance::StageRaster r;
+    r.DrawModel(cave, nullptr, dance::StageRaster::kCave);
+    r.DrawFloor();
+    // The upper part of the picture, above the floor's far edge: not one wall at one distance but
+    // rock from the hall's walls down a gallery far beyond the floor.
+    std::vector<double> depth;
+    const int rows = r.Height() * 45 / 100;
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < r.Width(); ++x)
+            if (r.Label(x, y) == dance::StageRaster::kCave)
+                depth.push_back(r.Depth(x, y));
+    ASSERT_GT(depth.size(), static_cast<std::size_t>(r.Width() * rows * 9 / 10));
+    std::sort(depth.begin(), depth.end());
+    auto at = [&depth](double q) { return depth[static_cast<std::size_t>(q * (depth.size() - 1))]; };
+    std::printf("cave depth in the top 45 %% of the picture: 10 %% %.1f, median %.1f, 90 %% %.1f\n", at(0.1),
+                at(0.5), at(0.9));
+    // The floor's far edge lies about 40 units away; a tenth of the rock above it lies more than
+    // 75 away, and the nearest and farthest tenths are more than 30 units apart.
+    EXPECT_GT(at(0.9), 75.0);
+    EXPECT_GT(at(0.9) - at(0.1), 30.0);
+    // Shape, not a slope: the depth does not simply grow up the picture. In many columns the rock
+    // comes nearer again somewhere above a farther part (ribs, columns, the gallery's mouth).
+    int folded = 0;
+    for (int x = 0; x < r.Width(); x += 8)
+    {
+        double farthest = 0;
+        bool nearer = false;
+        for (int y = rows - 1; y >= 0; --y)
+            if (r.Label(x, y) == dance::StageRaster::kCave)
+            {
+                farthest = std::max(farthest, r.Depth(x, y));
+                nearer = nearer || r.Depth(x, y) < farthest - 10.0;
+            }
+        folded += nearer;
+    }
+    EXPECT_GT(folded, r.Width() / 8 / 3);
+}
+
+TEST(DanceStaging, TheCaveShowsTheCameraItsLitSide)
+{
+    // Every surface faces the floor's lights and the camera: rock seen from behind its normals
+    // would take no light from the tiles. Only slivers along silhouettes may show.
+    const KhlfModel cave = loadCave();
+    dance::StageRaster r;
+    r.DrawModel(cave, nullptr, dance::StageRaster::kCave, dance::StageRaster::kCaveBack);
+    long rock = 0, back = 0;
+    for (int y = 0; y < r.Height(); ++y)
+        for (int x = 0; x < r.Width(); ++x)
+        {
+            rock += r.Label(x, y) == dance::StageRaster::kCave;
+            back += r.Label(x, y) == dance::StageRaster::kCaveBack;
+        }
+    EXPECT_LT(back, (rock + back) / 200);
 }

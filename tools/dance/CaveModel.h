@@ -16,7 +16,13 @@ struct CaveAsset
 // Ground height under the floor; the floor itself is drawn at y = -8.
 constexpr double kCaveGroundY = -8.35;
 
+// The cave's texture "fjell3.bmp" is an atlas of kAtlasTiles x kAtlasTiles tiles of the same
+// seamless rock, tile k (column k % kAtlasTiles, row k / kAtlasTiles from t = 0) at
+// AtlasBrightness(k) of the full tone: the faces take their shade from the tile they map to.
+constexpr int kAtlasTiles = 4;
+constexpr int kCaveTextureSize = 1024;
+double AtlasBrightness(int tile);
+
 CaveAsset BuildCave();
-// The rock texture "fjell3.bmp": tiles seamlessly in both directions.
 vqtools::Image BuildCaveTexture(int size);
 } // namespace dance

@@ -92,32 +92,40 @@ void StageRaster::triangle(const Vec3 view[3], int label)
         }
 }
 
-void StageRaster::DrawModel(const hlf::KhlfModel& model, const float* m, int label)
+void StageRaster::DrawModel(const hlf::KhlfModel& model, const float* m, int label, int backLabel)
 {
-    std::vector<Vec3> world(model.vertices.size());
+    static const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    if (!m)
+        m = identity;
+    std::vector<Vec3> world(model.vertices.size()), normals(model.vertices.size());
     for (std::size_t i = 0; i < world.size(); ++i)
     {
         const svect3f& p = model.vertices[i].pos;
-        if (m)
-            world[i] = {m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12],
-                        m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
-                        m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
-        else
-            world[i] = {p.x, p.y, p.z};
+        const svect3f& n = model.vertices[i].normal;
+        world[i] = {m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12],
+                    m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
+                    m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
+        normals[i] = {m[0] * n.x + m[4] * n.y + m[8] * n.z, m[1] * n.x + m[5] * n.y + m[9] * n.z,
+                      m[2] * n.x + m[6] * n.y + m[10] * n.z};
     }
     for (const hlf::KhlfFace& f : model.faces)
     {
-        Vec3 c[4];
+        Vec3 c[4], centre, normal;
         bool valid = true;
         for (int k = 0; k < f.corners(); ++k)
         {
             const int j = f.index[k];
             valid = valid && j >= 0 && static_cast<std::size_t>(j) < world.size();
-            if (valid)
-                c[k] = world[static_cast<std::size_t>(j)];
+            if (!valid)
+                break;
+            c[k] = world[static_cast<std::size_t>(j)];
+            centre = centre + c[k] * (1.0 / f.corners());
+            normal = normal + normals[static_cast<std::size_t>(j)];
         }
-        if (valid)
-            DrawPolygon(c, f.corners(), label);
+        if (!valid)
+            continue;
+        const bool away = backLabel >= 0 && Dot(normal, DanceCamera::kEye - centre) < 0.0;
+        DrawPolygon(c, f.corners(), away ? backLabel : label);
     }
 }
 

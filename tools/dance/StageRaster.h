@@ -17,6 +17,7 @@ public:
     static constexpr int kNothing = 0; // the target's clear colour shows
     static constexpr int kCave = 1;
     static constexpr int kCharacter = 2;
+    static constexpr int kCaveBack = 3;    // cave seen from behind its normals (it would light wrongly)
     static constexpr int kFirstTile = 100; // tile [p][q] is kFirstTile + 7 p + q
 
     StageRaster(int width = DanceCamera::kWidth, int height = DanceCamera::kHeight);
@@ -24,8 +25,9 @@ public:
 
     // A convex polygon in world space (cut at the near plane like the real target).
     void DrawPolygon(const Vec3* corners, int count, int label);
-    // Every face of a model; with glMatrix (column-major, as OpenGL holds it) applied first.
-    void DrawModel(const hlf::KhlfModel& model, const float* glMatrix, int label);
+    // Every face of a model; with glMatrix (column-major, as OpenGL holds it) applied first. With
+    // backLabel, faces whose normals point away from the eye are labelled so instead.
+    void DrawModel(const hlf::KhlfModel& model, const float* glMatrix, int label, int backLabel = -1);
     // The 49 floor tiles at their places.
     void DrawFloor();
 

@@ -50,7 +50,7 @@ int main(int argc, char** argv)
 
     const dance::CaveAsset cave = dance::BuildCave();
     vqtools::WriteBytesOrDie(out + "/" + datafile::kCave, hlf::WriteKHLF(cave.model));
-    vqtools::WriteBmpOrDie(out + "/" + datafile::kCaveTexture, dance::BuildCaveTexture(512));
+    vqtools::WriteBmpOrDie(out + "/" + datafile::kCaveTexture, dance::BuildCaveTexture(dance::kCaveTextureSize));
 
     dance::Stage stage;
     stage.facingYaw = std::atan2(dance::DanceCamera::kEye.x - stage.position.x,

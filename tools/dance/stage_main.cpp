@@ -53,11 +53,14 @@ int main(int argc, char** argv)
     const std::string data = argv[1];
     double from = kDanceStartSeconds, until = kEndingStartSeconds, fps = 10;
     std::string dump;
+    bool verbose = false;
     std::vector<std::string> rest;
     for (int i = 2; i < argc; ++i)
     {
         if (std::strcmp(argv[i], "--dump") == 0 && i + 1 < argc)
             dump = argv[++i];
+        else if (std::strcmp(argv[i], "--verbose") == 0)
+            verbose = true;
         else
             rest.push_back(argv[i]);
     }
@@ -95,10 +98,10 @@ int main(int argc, char** argv)
             if (floorOnly.Label(x, y) >= StageRaster::kFirstTile)
                 ++tilePixelsAlone[static_cast<std::size_t>(floorOnly.Label(x, y) - StageRaster::kFirstTile)];
     // ... and what the cave leaves of them.
-    caveAndFloor.DrawModel(cave, nullptr, StageRaster::kCave);
+    caveAndFloor.DrawModel(cave, nullptr, StageRaster::kCave, StageRaster::kCaveBack);
     caveAndFloor.DrawFloor();
     std::vector<long> tilePixelsCave(49, 0);
-    long cavePixels = 0, holes = 0, hiddenFloor = 0;
+    long cavePixels = 0, holes = 0, hiddenFloor = 0, backFacing = 0;
     long near = 0, mid = 0, far = 0, upperCave = 0, upperNear = 0;
     std::vector<double> upperDepths;
     const int upperRows = caveAndFloor.Height() * 45 / 100;
@@ -110,6 +113,8 @@ int main(int argc, char** argv)
                 ++tilePixelsCave[static_cast<std::size_t>(l - StageRaster::kFirstTile)];
             else if (l == StageRaster::kNothing)
                 ++holes;
+            else if (l == StageRaster::kCaveBack)
+                ++backFacing;
             if (l == StageRaster::kCave)
             {
                 ++cavePixels;
@@ -140,9 +145,9 @@ int main(int argc, char** argv)
     };
     std::printf(
         "cave: %.1f %% of the picture (nearer than %.0f: %.1f %%, %.0f..%.0f: %.1f %%, farther: %.1f %%); "
-        "holes %ld pixels\n",
+        "holes %ld pixels, seen from behind %ld\n",
         100.0 * cavePixels / frame, kNearDepth, 100.0 * near / frame, kNearDepth, kFarDepth,
-        100.0 * mid / frame, 100.0 * far / frame, holes);
+        100.0 * mid / frame, 100.0 * far / frame, holes, backFacing);
     std::printf("  top 45 %% of the picture: cave %.1f %%, of it nearer than %.0f %.1f %%; depth 10/50/90 %% "
                 "%.1f / %.1f / %.1f\n",
                 100.0 * upperCave / (frame * 0.45), kNearDepth,
@@ -155,14 +160,14 @@ int main(int argc, char** argv)
     std::vector<int> tilesShowing;
     std::set<int> tilesStoodOn, tilesEverHidden;
     double minX = 1e9, maxX = -1e9, minZ = 1e9, maxZ = -1e9, path = 0, lastX = 0, lastZ = 0;
-    int frames = 0, cutOff = 0;
+    int frames = 0, cutOff = 0, cut[4] = {0, 0, 0, 0}; // top, bottom, left, right
     const int count = static_cast<int>(std::floor((until - from) * fps + 1e-9));
     for (int f = 0; f < count; ++f, ++frames)
     {
         const double t = from + f / fps;
         const float animT = static_cast<float>(25.0 * (t - kDanceStartSeconds));
         full.Clear();
-        full.DrawModel(cave, nullptr, StageRaster::kCave);
+        full.DrawModel(cave, nullptr, StageRaster::kCave, StageRaster::kCaveBack);
         double px = 0, pz = 0;
         for (std::size_t i = 0; i < parts.size(); ++i)
         {
@@ -203,7 +208,13 @@ int main(int argc, char** argv)
             heights.push_back(y1 - y0 + 1);
             centres.push_back(0.5 * (x0 + x1));
             cutOff += y0 == 0 || y1 == full.Height() - 1 || x0 == 0 || x1 == full.Width() - 1;
+            cut[0] += y0 == 0, cut[1] += y1 == full.Height() - 1, cut[2] += x0 == 0,
+                cut[3] += x1 == full.Width() - 1;
         }
+        if (verbose)
+            std::printf("%8.3f s  beat %7.2f  character x %4d..%4d y %4d..%4d (%3d px)  pelvis %6.2f %6.2f  "
+                        "tiles %d\n",
+                        t, SecondsToBeat(t), x0, x1, y0, y1, y1 - y0 + 1, px, pz, shown);
         minX = std::min(minX, px), maxX = std::max(maxX, px), minZ = std::min(minZ, pz),
         maxZ = std::max(maxZ, pz);
         if (f > 0)
@@ -235,6 +246,8 @@ int main(int argc, char** argv)
                     }
                     else if (l == StageRaster::kCharacter)
                         o[0] = o[1] = o[2] = 255;
+                    else if (l == StageRaster::kCaveBack)
+                        o[0] = 255, o[1] = o[2] = 0;
                     else if (l >= StageRaster::kFirstTile)
                     {
                         const int k = l - StageRaster::kFirstTile, p = k / 7, q = k % 7;
@@ -264,8 +277,10 @@ int main(int argc, char** argv)
         "  height in the picture min / median / max %.0f / %.0f / %.0f px (%.0f / %.0f / %.0f %% of %d)\n",
         *mm.first, median(heights), *mm.second, 100.0 * *mm.first / full.Height(),
         100.0 * median(heights) / full.Height(), 100.0 * *mm.second / full.Height(), full.Height());
-    std::printf("  across the picture %.0f .. %.0f px; touches the picture's edge in %d frames\n", *cx.first,
-                *cx.second, cutOff);
+    std::printf(
+        "  across the picture %.0f .. %.0f px; touches the picture's edge in %d frames (top %d, bottom %d, "
+        "left %d, right %d)\n",
+        *cx.first, *cx.second, cutOff, cut[0], cut[1], cut[2], cut[3]);
     std::printf(
         "  pelvis x %.2f .. %.2f, z %.2f .. %.2f (%.1f x %.1f units, %.1f x %.1f tiles), path %.1f units, "
         "stands on %zu tiles\n",
