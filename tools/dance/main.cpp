@@ -5,7 +5,6 @@
 #include "CalfModel.h"
 #include "CaveModel.h"
 #include "Choreography.h"
-#include "DanceCamera.h"
 
 #include "Image.h"
 #include "app/platform/DataNames.h"
@@ -15,7 +14,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -50,11 +48,10 @@ int main(int argc, char** argv)
 
     const dance::CaveAsset cave = dance::BuildCave();
     vqtools::WriteBytesOrDie(out + "/" + datafile::kCave, hlf::WriteKHLF(cave.model));
-    vqtools::WriteBmpOrDie(out + "/" + datafile::kCaveTexture, dance::BuildCaveTexture(dance::kCaveTextureSize));
+    vqtools::WriteBmpOrDie(out + "/" + datafile::kCaveTexture,
+                           dance::BuildCaveTexture(dance::kCaveTextureSize));
 
-    dance::Stage stage;
-    stage.facingYaw = std::atan2(dance::DanceCamera::kEye.x - stage.position.x,
-                                 dance::DanceCamera::kEye.z - stage.position.z);
+    const dance::Stage stage;
     const dance::LoopPlan plan =
         dance::PlanLoop(kTrackBpm, kBeatZeroSeconds, kBeatsPerBar, kDanceStartSeconds, kAnimFps, kMaxKeys);
     const auto tracks = dance::BuildTracks(plan, stage);
