@@ -157,7 +157,7 @@ int main(int argc, char** argv)
 
     // The dance over the span.
     std::vector<double> heights, centres;
-    std::vector<int> tilesShowing;
+    std::vector<int> tilesShowing, tilesHalf;
     std::set<int> tilesStoodOn, tilesEverHidden;
     double minX = 1e9, maxX = -1e9, minZ = 1e9, maxZ = -1e9, path = 0, lastX = 0, lastZ = 0;
     int frames = 0, cutOff = 0, cut[4] = {0, 0, 0, 0}; // top, bottom, left, right
@@ -195,14 +195,17 @@ int main(int argc, char** argv)
                 else if (l >= StageRaster::kFirstTile)
                     ++tiles[static_cast<std::size_t>(l - StageRaster::kFirstTile)];
             }
-        int shown = 0;
+        int shown = 0, half = 0;
         for (int k = 0; k < 49; ++k)
         {
             shown += tiles[static_cast<std::size_t>(k)] > 0;
+            half += tilePixelsAlone[static_cast<std::size_t>(k)] > 0 &&
+                    2 * tiles[static_cast<std::size_t>(k)] >= tilePixelsAlone[static_cast<std::size_t>(k)];
             if (tilePixelsAlone[static_cast<std::size_t>(k)] > 0 && tiles[static_cast<std::size_t>(k)] == 0)
                 tilesEverHidden.insert(k);
         }
         tilesShowing.push_back(shown);
+        tilesHalf.push_back(half);
         if (y1 >= 0)
         {
             heights.push_back(y1 - y0 + 1);
@@ -292,5 +295,10 @@ int main(int argc, char** argv)
         "  floor tiles showing min / median / max %.0f / %.0f / %.0f of %d in the frame; %zu of them hidden "
         "in some frame\n",
         *ts.first, median(shownD), *ts.second, inFrame, tilesEverHidden.size());
+    std::vector<double> halfD(tilesHalf.begin(), tilesHalf.end());
+    const auto th = std::minmax_element(halfD.begin(), halfD.end());
+    std::printf("  floor tiles with at least half of what the frame holds of them showing min / median / max "
+                "%.0f / %.0f / %.0f\n",
+                *th.first, median(halfD), *th.second);
     return 0;
 }
