@@ -1,9 +1,10 @@
-// dance_stage <data folder> [FROM UNTIL FPS] [--dump DIR]: how the dance scene is staged, measured
-// on the CPU through the fixed camera over a span of music time (default the whole scene at 10
+// dance_stage <data folder> [FROM UNTIL FPS] [--dump DIR] [--verbose]: how the dance scene is staged,
+// measured on the CPU through the fixed camera over a span of music time (default the whole scene at 10
 // frames a second, the dance starting with the scene at 80.8 s):
 //   the character's height in the picture (min / median / max) and where he stands and travels,
 //   how many floor tiles show and what hides the others, and how deep the cave behind them is.
-// --dump writes each frame's labels as a picture (cave by depth, character white, tiles coloured).
+// --dump writes each frame's labels as a picture (cave by depth, character white, rock seen from
+// behind red, tiles coloured); --verbose prints a line per frame.
 #include "StageRaster.h"
 
 #include "app/PngFile.h"
@@ -47,7 +48,7 @@ int main(int argc, char** argv)
 {
     if (argc < 2)
     {
-        std::fprintf(stderr, "usage: dance_stage <data folder> [FROM UNTIL FPS] [--dump DIR]\n");
+        std::fprintf(stderr, "usage: dance_stage <data folder> [FROM UNTIL FPS] [--dump DIR] [--verbose]\n");
         return 2;
     }
     const std::string data = argv[1];
