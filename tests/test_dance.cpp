@@ -1,11 +1,15 @@
-// The dance scene without a window: the disco floor's tiles, beat, decay, quads and lights, and
-// the dance the generator wrote (its tracks' capacities, timing and the beat it keeps).
+// The dance scene without a window: the disco floor's tiles, beat, decay, quads and lights, the
+// dance the generator wrote (its tracks' capacities, timing and the beat it keeps), and how the
+// dance and the cave are staged for the scene's fixed camera, seen through it on the CPU.
 #include "formats/CAHLFObj.h"
 #include "formats/HlfParse.h"
 #include "math/random.h"
 #include "scenes/DanceFloor.h"
 
 #include "../tools/music/Tempo.h"
+#include "CalfRig.h"
+#include "DanceCamera.h"
+#include "StageRaster.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -385,6 +390,53 @@ TEST(GeneratedDance, TracksFitAndLoopOnWholeBars)
     }
 }
 
+namespace
+{
+// The character's parts as the piece draws them at a music time: each part's model under its
+// track's matrix (OpenGL's column-major order), the dance having started with the scene.
+struct Dancer
+{
+    std::vector<KhlfModel> models;
+    std::vector<CAHLFObj> tracks;
+    std::vector<std::string> names;
+
+    bool Load()
+    {
+        const std::vector<OhlfPart> parts = loadParts();
+        for (const OhlfPart& p : parts)
+        {
+            KhlfModel m;
+            std::string fault;
+            if (!LoadKHLF(inData(p.model), m, fault))
+                return false;
+            models.push_back(m);
+            const std::vector<AhlfKey> keys = loadTrack(p);
+            tracks.emplace_back();
+            tracks.back().SetKeys(keys.data(), static_cast<int>(keys.size()));
+            names.push_back(p.anim);
+        }
+        return !parts.empty();
+    }
+    // The matrix of part i at a music time; false when the track applies none.
+    bool MatrixAt(std::size_t i, double musicSeconds, float m[16])
+    {
+        return tracks[i].Lookup(static_cast<float>(kFps * (musicSeconds - kDanceStartSeconds)), m) == 1;
+    }
+};
+
+// Music times of the whole scene at 10 frames a second, as a capture of the piece shows it.
+std::vector<double> sceneFrames()
+{
+    std::vector<double> t;
+    for (int f = 0; kDanceStartSeconds + f / 10.0 < kEndingStartSeconds; ++f)
+        t.push_back(kDanceStartSeconds + f / 10.0);
+    return t;
+}
+
+// He stands Rig::kScale world units to each body unit; his ankles are this high over the soles.
+const double kAnkle = dance::Rig::kAnkleHeight * dance::Rig::kScale;
+} // namespace
+
 TEST(GeneratedDance, HeStandsOnTheFloorFacingTheCamera)
 {
     const std::vector<OhlfPart> parts = loadParts();
@@ -398,12 +450,14 @@ TEST(GeneratedDance, HeStandsOnTheFloorFacingTheCamera)
         EXPECT_GT(tz(k), -39.0f);
         EXPECT_LT(tz(k), -13.0f);
     }
-    // The shoes' soles (0.6 below the ankle) never sink into the floor at y = -8.
+    // The shoes' soles (the ankle height below the ankle, at his size) never sink into the floor
+    // at y = -8.
     for (const char* foot : {"foot_l", "foot_r"})
         for (const AhlfKey& k : trackOf(parts, foot))
-            EXPECT_GE(ty(k) - 0.6f, -8.0f - 1e-3f) << foot << " at " << k.time;
+            EXPECT_GE(ty(k) - kAnkle, -8.0 - 1e-3) << foot << " at " << k.time;
 
-    // 8 to 10 units tall: the top of his head (horns included) above the floor at the first key.
+    // 12 to 14 units tall, big enough for the camera: the top of his head (horns included) above
+    // the floor at the first key.
     const std::vector<AhlfKey> head = trackOf(parts, "head");
     ASSERT_FALSE(head.empty());
     KhlfModel model;
@@ -413,8 +467,8 @@ TEST(GeneratedDance, HeStandsOnTheFloorFacingTheCamera)
     const float* m = head.front().matrix;
     for (const KhlfVertex& v : model.vertices)
         top = std::max(top, m[4] * v.pos.x + m[5] * v.pos.y + m[6] * v.pos.z + m[7]);
-    EXPECT_GT(top + 8.0f, 8.0f);
-    EXPECT_LT(top + 8.0f, 10.5f);
+    EXPECT_GT(top + 8.0f, 12.0f);
+    EXPECT_LT(top + 8.0f, 14.0f);
 
     // His face (the head's +z axis) looks towards the camera at (3, 9, -6.6).
     const float fx = m[2], fz = m[10];
@@ -429,21 +483,245 @@ TEST(GeneratedDance, HisKneesBendOnTheBeatThroughoutTheScene)
     ASSERT_GE(keys.size(), 2u);
     CAHLFObj track;
     track.SetKeys(keys.data(), static_cast<int>(keys.size()));
-    const int loopBeats = static_cast<int>(std::lround(keys.back().time / (kFps * kSecondsPerBeat)));
     const int firstBeat = static_cast<int>(std::lround(SecondsToBeat(kDanceStartSeconds)));
 
-    // Beats of the whole scene (the animation clock starting at 80.8 s); the last two beats of
-    // each loop are the turn, where he hops instead.
+    // Every beat of the scene (the animation clock starting at 80.8 s), the spin's hops included:
+    // they land on the beat.
     int checked = 0;
     for (int beat = firstBeat; BeatToSeconds(beat + 1) < kEndingStartSeconds; ++beat)
     {
-        const int inLoop = (beat - firstBeat) % loopBeats;
-        if (inLoop >= loopBeats - 2)
-            continue;
         const float down = pelvisHeightAt(track, BeatToSeconds(beat));
         const float up = pelvisHeightAt(track, BeatToSeconds(beat + 0.5));
         EXPECT_LT(down, up - 0.2f) << "beat " << beat << " (" << BeatToSeconds(beat) << " s)";
         ++checked;
     }
-    EXPECT_GT(checked, 60);
+    EXPECT_GT(checked, 80);
+}
+
+TEST(GeneratedDance, StepsLandOnTheBeatAndPlantedFeetHold)
+{
+    const std::vector<OhlfPart> parts = loadParts();
+    const double framesPerBeat = kFps * kSecondsPerBeat;
+    int landings = 0;
+    for (const char* name : {"foot_l", "foot_r"})
+    {
+        const std::vector<AhlfKey> keys = trackOf(parts, name);
+        ASSERT_GE(keys.size(), 2u);
+        auto onFloor = [](const AhlfKey& k) { return std::fabs(ty(k) - (-8.0 + kAnkle)) < 1e-3; };
+        for (std::size_t i = 1; i < keys.size(); ++i)
+        {
+            const AhlfKey &a = keys[i - 1], &b = keys[i];
+            // A foot comes down only on a beat.
+            if (!onFloor(a) && onFloor(b))
+            {
+                const double beat = b.time / framesPerBeat;
+                EXPECT_NEAR(beat, std::round(beat), 1e-3) << name << " lands at frame " << b.time;
+                ++landings;
+            }
+            // On the floor it holds its place until it lifts: no skating.
+            if (onFloor(a) && onFloor(b))
+            {
+                EXPECT_NEAR(tx(a), tx(b), 1e-3) << name << " slides at frame " << b.time;
+                EXPECT_NEAR(tz(a), tz(b), 1e-3) << name << " slides at frame " << b.time;
+            }
+        }
+    }
+    // Both feet step, about once a beat between them (with the spin's hops).
+    EXPECT_GE(landings, 28);
+}
+
+TEST(GeneratedDance, HeTravelsAboutTheFloor)
+{
+    const std::vector<OhlfPart> parts = loadParts();
+    const std::vector<AhlfKey> pelvis = trackOf(parts, "pelvis");
+    ASSERT_FALSE(pelvis.empty());
+    float x0 = 1e9f, x1 = -1e9f, z0 = 1e9f, z1 = -1e9f;
+    std::set<std::pair<int, int>> tiles;
+    for (const AhlfKey& k : pelvis)
+    {
+        x0 = std::min(x0, tx(k)), x1 = std::max(x1, tx(k)), z0 = std::min(z0, tz(k)),
+        z1 = std::max(z1, tz(k));
+        for (int p = 0; p < 7; ++p)
+            for (int q = 0; q < 7; ++q)
+            {
+                const dance::TileRect r = dance::TileAt(p, q);
+                if (tx(k) >= r.x0 && tx(k) < r.x0 + r.size && tz(k) >= r.z0 && tz(k) < r.z0 + r.size)
+                    tiles.insert({p, q});
+            }
+    }
+    // Across the picture and up and down the floor, not on one spot.
+    EXPECT_GT(x1 - x0, 6.0f);
+    EXPECT_GT(z1 - z0, 3.5f);
+    EXPECT_GE(tiles.size(), 4u);
+}
+
+TEST(DanceStaging, HeFillsHalfThePictureAndStaysInIt)
+{
+    Dancer dancer;
+    ASSERT_TRUE(dancer.Load());
+    std::vector<double> heights;
+    for (double t : sceneFrames())
+    {
+        double x0 = 1e9, x1 = -1e9, y0 = 1e9, y1 = -1e9;
+        for (std::size_t i = 0; i < dancer.models.size(); ++i)
+        {
+            float m[16];
+            ASSERT_TRUE(dancer.MatrixAt(i, t, m)) << dancer.names[i] << " at " << t;
+            for (const KhlfVertex& v : dancer.models[i].vertices)
+            {
+                const dance::Vec3 w{m[0] * v.pos.x + m[4] * v.pos.y + m[8] * v.pos.z + m[12],
+                                    m[1] * v.pos.x + m[5] * v.pos.y + m[9] * v.pos.z + m[13],
+                                    m[2] * v.pos.x + m[6] * v.pos.y + m[10] * v.pos.z + m[14]};
+                const dance::ViewPoint p = dance::DanceCamera::Project(w);
+                ASSERT_GT(p.depth, dance::DanceCamera::kNear);
+                x0 = std::min(x0, p.px), x1 = std::max(x1, p.px), y0 = std::min(y0, p.py),
+                y1 = std::max(y1, p.py);
+            }
+        }
+        heights.push_back(y1 - y0);
+        // At least half the picture's height, and all of him inside it.
+        EXPECT_GT(y1 - y0, 768 / 2) << "at " << t << " s";
+        EXPECT_GE(y0, 0.0) << "his head leaves the picture at " << t << " s";
+        EXPECT_LE(y1, 768.0) << "his feet leave the picture at " << t << " s";
+        EXPECT_GE(x0, 0.0) << "he leaves the picture on the left at " << t << " s";
+        EXPECT_LE(x1, 1024.0) << "he leaves the picture on the right at " << t << " s";
+    }
+    std::sort(heights.begin(), heights.end());
+    std::printf("his height in the picture: min %.0f, median %.0f, max %.0f of 768 px\n", heights.front(),
+                heights[heights.size() / 2], heights.back());
+}
+
+namespace
+{
+KhlfModel loadCave()
+{
+    KhlfModel cave;
+    std::string fault;
+    EXPECT_TRUE(LoadKHLF(inData("dansehule_final.khlf"), cave, fault)) << fault;
+    return cave;
+}
+} // namespace
+
+TEST(DanceStaging, TheCaveHidesNoFloorAndLeavesNoHole)
+{
+    const KhlfModel cave = loadCave();
+    dance::StageRaster floorOnly, both;
+    floorOnly.DrawFloor();
+    both.DrawModel(cave, nullptr, dance::StageRaster::kCave);
+    both.DrawFloor();
+    long floorPixels = 0, hidden = 0, holes = 0;
+    std::set<int> inFrame;
+    for (int y = 0; y < both.Height(); ++y)
+        for (int x = 0; x < both.Width(); ++x)
+        {
+            const bool floor = floorOnly.Label(x, y) >= dance::StageRaster::kFirstTile;
+            floorPixels += floor;
+            if (floor)
+                inFrame.insert(floorOnly.Label(x, y));
+            hidden += floor && both.Label(x, y) != floorOnly.Label(x, y);
+            holes += both.Label(x, y) == dance::StageRaster::kNothing;
+        }
+    // The camera sees 26 of the 49 tiles at least in part; the cave leaves every pixel of them.
+    EXPECT_EQ(inFrame.size(), 26u);
+    EXPECT_GT(floorPixels, 1024 * 768 / 3);
+    EXPECT_EQ(hidden, 0) << "floor pixels behind the cave";
+    // ... and closes the rest of the picture: nowhere does the target's white show through.
+    EXPECT_EQ(holes, 0);
+}
+
+TEST(DanceStaging, TheCaveHasDepthInView)
+{
+    const KhlfModel cave = loadCave();
+    dance::StageRaster r;
+    r.DrawModel(cave, nullptr, dance::StageRaster::kCave);
+    r.DrawFloor();
+    // The upper part of the picture, above the floor's far edge: not one wall at one distance but
+    // rock from the hall's walls down a gallery far beyond the floor.
+    std::vector<double> depth;
+    const int rows = r.Height() * 45 / 100;
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < r.Width(); ++x)
+            if (r.Label(x, y) == dance::StageRaster::kCave)
+                depth.push_back(r.Depth(x, y));
+    ASSERT_GT(depth.size(), static_cast<std::size_t>(r.Width() * rows * 9 / 10));
+    std::sort(depth.begin(), depth.end());
+    auto at = [&depth](double q) { return depth[static_cast<std::size_t>(q * (depth.size() - 1))]; };
+    std::printf("cave depth in the top 45 %% of the picture: 10 %% %.1f, median %.1f, 90 %% %.1f\n", at(0.1),
+                at(0.5), at(0.9));
+    // The floor's far edge lies about 40 units away; a tenth of the rock above it lies more than
+    // 75 away, and the nearest and farthest tenths are more than 30 units apart.
+    EXPECT_GT(at(0.9), 75.0);
+    EXPECT_GT(at(0.9) - at(0.1), 30.0);
+    // Shape, not a slope: the depth does not simply grow up the picture. In many columns the rock
+    // comes nearer again somewhere above a farther part (ribs, columns, the gallery's mouth).
+    int folded = 0;
+    for (int x = 0; x < r.Width(); x += 8)
+    {
+        double farthest = 0;
+        bool nearer = false;
+        for (int y = rows - 1; y >= 0; --y)
+            if (r.Label(x, y) == dance::StageRaster::kCave)
+            {
+                farthest = std::max(farthest, r.Depth(x, y));
+                nearer = nearer || r.Depth(x, y) < farthest - 10.0;
+            }
+        folded += nearer;
+    }
+    EXPECT_GT(folded, r.Width() / 8 / 3);
+}
+
+TEST(DanceStaging, TheCaveShowsTheCameraItsLitSide)
+{
+    // Every surface faces the floor's lights and the camera: rock seen from behind its normals
+    // would take no light from the tiles. Only slivers along silhouettes may show.
+    const KhlfModel cave = loadCave();
+    dance::StageRaster r;
+    r.DrawModel(cave, nullptr, dance::StageRaster::kCave, dance::StageRaster::kCaveBack);
+    long rock = 0, back = 0;
+    for (int y = 0; y < r.Height(); ++y)
+        for (int x = 0; x < r.Width(); ++x)
+        {
+            rock += r.Label(x, y) == dance::StageRaster::kCave;
+            back += r.Label(x, y) == dance::StageRaster::kCaveBack;
+        }
+    EXPECT_LT(back, (rock + back) / 200);
+}
+
+TEST(DanceStaging, EveryTileInViewShowsPastHim)
+{
+    // However he moves, he never hides a whole tile: each tile the camera sees shows at least a
+    // corner in every frame of the scene.
+    Dancer dancer;
+    ASSERT_TRUE(dancer.Load());
+    const KhlfModel cave = loadCave();
+    dance::StageRaster floorOnly;
+    floorOnly.DrawFloor();
+    std::map<int, long> alone;
+    for (int y = 0; y < floorOnly.Height(); ++y)
+        for (int x = 0; x < floorOnly.Width(); ++x)
+            if (floorOnly.Label(x, y) >= dance::StageRaster::kFirstTile)
+                ++alone[floorOnly.Label(x, y)];
+    dance::StageRaster r;
+    const std::vector<double> frames = sceneFrames();
+    for (std::size_t f = 0; f < frames.size(); f += 3)
+    {
+        r.Clear();
+        r.DrawModel(cave, nullptr, dance::StageRaster::kCave);
+        for (std::size_t i = 0; i < dancer.models.size(); ++i)
+        {
+            float m[16];
+            ASSERT_TRUE(dancer.MatrixAt(i, frames[f], m));
+            r.DrawModel(dancer.models[i], m, dance::StageRaster::kCharacter);
+        }
+        r.DrawFloor();
+        std::map<int, long> shown;
+        for (int y = 0; y < r.Height(); ++y)
+            for (int x = 0; x < r.Width(); ++x)
+                if (r.Label(x, y) >= dance::StageRaster::kFirstTile)
+                    ++shown[r.Label(x, y)];
+        for (const auto& [tile, pixels] : alone)
+            EXPECT_GE(shown[tile], std::min(pixels, 20L))
+                << "tile " << (tile - dance::StageRaster::kFirstTile) / 7 << ","
+                << (tile - dance::StageRaster::kFirstTile) % 7 << " hidden at " << frames[f] << " s";
+    }
 }

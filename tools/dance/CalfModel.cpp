@@ -1,7 +1,7 @@
 #include "CalfModel.h"
 
-#include "MeshBuilder.h"
 #include "Canvas.h"
+#include "MeshBuilder.h"
 #include "Noise.h"
 
 #include <algorithm>
@@ -313,6 +313,9 @@ PartAsset BuildCalfPart(Part part)
     }
     PartAsset out;
     out.model = m.Model();
+    // Built in body units, written at his size in the world; a uniform scale keeps the normals.
+    for (hlf::KhlfVertex& v : out.model.vertices)
+        v.pos = v.pos * static_cast<float>(Rig::kScale);
     out.triangles = m.Triangles();
     // One seed per look, so both sides of the body wear the same cloth.
     out.texture = paintTexture(lookOf(part), 0x4b616c76u + static_cast<std::uint32_t>(lookOf(part).pattern));

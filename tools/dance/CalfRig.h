@@ -1,7 +1,9 @@
 #pragma once
 // MrKalv's rig: the parts the piece draws, their file names, and the bone lengths and joint
 // offsets that both the models (built in each part's own frame) and the dance (which places the
-// frames) must agree on. Units are world units; the character is about 9 units tall.
+// frames) must agree on. They are given in body units, in which he is about 9 tall; he stands
+// kScale world units to each of them (the models are written at that size and the dance moves
+// his joints that far), so from the fixed camera he fills more than half the picture's height.
 //
 // Every part's frame has its joint at the origin, the bone hanging along -y and the character's
 // front along +z; the character's own right is -x.
@@ -38,6 +40,7 @@ constexpr std::array<const char*, kPartCount> kPartNames = {
 
 struct Rig
 {
+    static constexpr double kScale = 1.45;      // world units per body unit
     static constexpr double kAnkleHeight = 0.6; // sole to ankle joint
     static constexpr double kThigh = 1.85;
     static constexpr double kShin = 1.85;

@@ -165,29 +165,45 @@ void MeshBuilder::AddCone(double r, double h, const Mat4& xf, int nu, UvRect uv)
 
 void MeshBuilder::CullOutside(const std::vector<Plane>& planes)
 {
-    auto posOf = [this](std::int16_t i)
-    {
-        const svect3f& p = model.vertices[static_cast<std::size_t>(i)].pos;
-        return Vec3{p.x, p.y, p.z};
-    };
+    keepFaces(
+        [this, &planes](const hlf::KhlfFace& f)
+        {
+            for (const Plane& pl : planes)
+            {
+                bool allOut = true;
+                for (int k = 0; k < f.corners() && allOut; ++k)
+                {
+                    const svect3f& p = model.vertices[static_cast<std::size_t>(f.index[k])].pos;
+                    allOut = Dot(pl.n, Vec3{p.x, p.y, p.z}) + pl.d < 0.0;
+                }
+                if (allOut)
+                    return false;
+            }
+            return true;
+        });
+}
+
+void MeshBuilder::CullInside(double x0, double z0, double x1, double z1, double y)
+{
+    keepFaces(
+        [=](const hlf::KhlfFace& f)
+        {
+            for (int k = 0; k < f.corners(); ++k)
+            {
+                const svect3f& p = model.vertices[static_cast<std::size_t>(f.index[k])].pos;
+                if (p.x < x0 || p.x > x1 || p.z < z0 || p.z > z1 || p.y > y)
+                    return true;
+            }
+            return false;
+        });
+}
+
+void MeshBuilder::keepFaces(const std::function<bool(const hlf::KhlfFace&)>& keep)
+{
     std::vector<hlf::KhlfFace> kept;
     for (const hlf::KhlfFace& f : model.faces)
-    {
-        bool outside = false;
-        for (const Plane& pl : planes)
-        {
-            bool allOut = true;
-            for (int k = 0; k < f.corners() && allOut; ++k)
-                allOut = Dot(pl.n, posOf(f.index[k])) + pl.d < 0.0;
-            if (allOut)
-            {
-                outside = true;
-                break;
-            }
-        }
-        if (!outside)
+        if (keep(f))
             kept.push_back(f);
-    }
     // Renumber the vertices that are still used, in their old order.
     std::vector<int> remap(model.vertices.size(), -1);
     for (const hlf::KhlfFace& f : kept)
@@ -205,6 +221,48 @@ void MeshBuilder::CullOutside(const std::vector<Plane>& planes)
             f.index[k] = static_cast<std::int16_t>(remap[static_cast<std::size_t>(f.index[k])]);
     model.vertices = std::move(vertices);
     model.faces = std::move(kept);
+}
+
+void MeshBuilder::BakeAtlas(int tiles, const std::function<int(Vec3 centre, Vec3 normal)>& tileOf)
+{
+    // Half a texel of the tile's edge is left out, so the filter never reads the next tile.
+    constexpr double kInset = 1.0 / 512.0;
+    hlf::KhlfModel out;
+    for (const hlf::KhlfFace& f : model.faces)
+    {
+        const int n = f.corners();
+        Vec3 centre, normal;
+        double s0 = 1e30, t0 = 1e30;
+        for (int k = 0; k < n; ++k)
+        {
+            const hlf::KhlfVertex& v = model.vertices[static_cast<std::size_t>(f.index[k])];
+            centre = centre + Vec3{v.pos.x, v.pos.y, v.pos.z} * (1.0 / n);
+            normal = normal + Vec3{v.normal.x, v.normal.y, v.normal.z};
+            s0 = std::min(s0, static_cast<double>(v.s));
+            t0 = std::min(t0, static_cast<double>(v.t));
+        }
+        // The repeat the face lies in.
+        const double cs = std::floor(s0 + 1e-4), ct = std::floor(t0 + 1e-4);
+        const int tile = std::clamp(tileOf(centre, Normalize(normal)), 0, tiles * tiles - 1);
+        const double col = tile % tiles, row = tile / tiles;
+        if (out.vertices.size() + static_cast<std::size_t>(n) > kMaxVertices)
+        {
+            std::fprintf(stderr, "dance generator: a model would exceed %zu vertices\n", kMaxVertices);
+            std::exit(1);
+        }
+        hlf::KhlfFace g = f;
+        for (int k = 0; k < n; ++k)
+        {
+            hlf::KhlfVertex v = model.vertices[static_cast<std::size_t>(f.index[k])];
+            const double ls = std::clamp(v.s - cs, 0.0, 1.0), lt = std::clamp(v.t - ct, 0.0, 1.0);
+            v.s = static_cast<float>((col + kInset + ls * (1.0 - 2.0 * kInset)) / tiles);
+            v.t = static_cast<float>((row + kInset + lt * (1.0 - 2.0 * kInset)) / tiles);
+            g.index[k] = static_cast<std::int16_t>(out.vertices.size());
+            out.vertices.push_back(v);
+        }
+        out.faces.push_back(g);
+    }
+    model = std::move(out);
 }
 
 int MeshBuilder::Triangles() const

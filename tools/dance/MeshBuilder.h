@@ -52,12 +52,25 @@ public:
         double d;
     };
     void CullOutside(const std::vector<Plane>& planes);
+    // Drops every face whose corners all lie over the rectangle x0..x1, z0..z1 and below height
+    // y: what lies under an opaque floor drawn there.
+    void CullInside(double x0, double z0, double x1, double z1, double y);
+
+    // Gives every face its own corners and moves its texture coordinates into one tile of an
+    // atlas of tiles x tiles copies of a seamless texture, picked by tileOf(face centre, face
+    // normal) (0 .. tiles^2 - 1, tile k at column k % tiles, row k / tiles counted from t = 0).
+    // Each face must lie within one repeat of the texture (whole cells of it), as the surfaces
+    // are laid out; what reaches further is clamped into its repeat.
+    void BakeAtlas(int tiles, const std::function<int(Vec3 centre, Vec3 normal)>& tileOf);
 
     const hlf::KhlfModel& Model() const { return model; }
     // Triangles the model draws (a quad counts as two).
     int Triangles() const;
 
 private:
+    // Keeps the faces for which keep(face) holds and the vertices they use.
+    void keepFaces(const std::function<bool(const hlf::KhlfFace&)>& keep);
+
     hlf::KhlfModel model;
 };
 } // namespace dance

@@ -14,7 +14,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,8 +23,6 @@ namespace
 // The piece's animation rate (COHLFObj's fps) and its track capacity (CAHLFObj).
 constexpr int kAnimFps = 25;
 constexpr int kMaxKeys = 150;
-// The camera the dance scene looks through; he turns to face it.
-const dance::Vec3 kEye{3.0, 9.0, -6.6};
 
 void makeDirOrDie(const std::string& dir)
 {
@@ -51,10 +48,10 @@ int main(int argc, char** argv)
 
     const dance::CaveAsset cave = dance::BuildCave();
     vqtools::WriteBytesOrDie(out + "/" + datafile::kCave, hlf::WriteKHLF(cave.model));
-    vqtools::WriteBmpOrDie(out + "/" + datafile::kCaveTexture, dance::BuildCaveTexture(512));
+    vqtools::WriteBmpOrDie(out + "/" + datafile::kCaveTexture,
+                           dance::BuildCaveTexture(dance::kCaveTextureSize));
 
-    dance::Stage stage;
-    stage.facingYaw = std::atan2(kEye.x - stage.position.x, kEye.z - stage.position.z);
+    const dance::Stage stage;
     const dance::LoopPlan plan =
         dance::PlanLoop(kTrackBpm, kBeatZeroSeconds, kBeatsPerBar, kDanceStartSeconds, kAnimFps, kMaxKeys);
     const auto tracks = dance::BuildTracks(plan, stage);
