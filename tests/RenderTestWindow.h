@@ -55,7 +55,6 @@ inline bool Open(Level level, std::string& why)
         vqclock::enterCapture(30.0, 0.0, true, 1);
         WindowOptions o;
         o.hidden = true;
-        o.ownPicture = true; // as when capturing: what was presented can still be read back
         const std::string dir = dataDir();
         if (!dir.empty() && chdir(dir.c_str()) != 0)
         {

@@ -47,6 +47,39 @@ const OptionSpec kOptions[] = {
     {"--help", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
     {"-h", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
     {"--windowed", false, [](Options& o, const char*, std::string&) { return o.windowed = true; }},
+    {"--fullscreen", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         o.fullscreenGiven = true;
+         if (std::strcmp(v, "desktop") == 0)
+             o.fullscreen = Fullscreen::Desktop;
+         else if (std::strcmp(v, "mode") == 0)
+             o.fullscreen = Fullscreen::Mode;
+         else
+         {
+             e = std::string("--fullscreen: \"") + v + "\" is neither desktop nor mode";
+             return false;
+         }
+         return true;
+     }},
+    {"--display", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         double d = 0;
+         if (!wholeNumber(v, d) || d > 255)
+         {
+             e = std::string("--display: \"") + v + "\" is not a display number (0, 1, ...)";
+             return false;
+         }
+         o.display = static_cast<int>(d);
+         return true;
+     }},
+    {"--no-vsync", false,
+     [](Options& o, const char*, std::string&)
+     {
+         o.vsync = false;
+         return true;
+     }},
     {"--verbose", false, [](Options& o, const char*, std::string&) { return o.verbose = true; }},
     {"--check", false, [](Options& o, const char*, std::string&) { return o.check = true; }},
     {"--analyze", false, [](Options& o, const char*, std::string&) { return o.analyze = true; }},
@@ -126,18 +159,30 @@ bool checkTogether(const Options& o, std::string& error)
         error = "--fps, --until, --frames and --seed belong to --capture";
         return false;
     }
+    if (o.windowed && o.fullscreenGiven)
+    {
+        error = "give --windowed or --fullscreen, not both";
+        return false;
+    }
     return true;
 }
 } // namespace
 
 const char* UsageText()
 {
-    return "usage: vqdemo [--windowed] [--start S] [--data DIR] [--verbose]\n"
+    return "usage: vqdemo [--windowed | --fullscreen desktop|mode] [--display N] [--no-vsync]\n"
+           "              [--start S] [--data DIR] [--verbose]\n"
            "       vqdemo --capture DIR --fps N [--start S] [--until S | --frames K] [--seed N] [--data DIR]\n"
            "       vqdemo --check [--data DIR]\n"
            "       vqdemo --analyze [--data DIR]\n"
            "\n"
            "  --windowed       a 1024 x 768 window instead of full-screen\n"
+           "  --fullscreen desktop\n"
+           "                   cover the display at its own resolution, the picture scaled to fit (default)\n"
+           "  --fullscreen mode\n"
+           "                   switch the display to 1024 x 768 while the piece runs\n"
+           "  --display N      play on monitor N (0 is the first)\n"
+           "  --no-vsync       present frames without waiting for the display's refresh\n"
            "  --start S        begin the music at S seconds\n"
            "  --data DIR       the data folder (default: data beside the program)\n"
            "  --verbose        write the loaders' diagnostic lines\n"

@@ -1,22 +1,28 @@
 #pragma once
 // The command line of vqdemo.
+#include "app/platform/GLWindow.h"
+
 #include <string>
 
 struct Options
 {
     bool help = false;
     bool windowed = false;
+    Fullscreen fullscreen = Fullscreen::Desktop;
+    bool fullscreenGiven = false;
+    int display = 0; // monitor index, from 0
+    bool vsync = true;
     bool verbose = false;
     bool check = false;
     bool analyze = false;
-    std::string dataDir;    // empty: "data" beside the executable
-    double start = 0.0;     // music position to begin at, seconds
+    std::string dataDir; // empty: "data" beside the executable
+    double start = 0.0;  // music position to begin at, seconds
 
     // Capture mode
     std::string captureDir; // empty: live play
     double fps = 0.0;
-    double until = -1.0;    // stop before this music time (seconds); < 0: not given
-    long frames = -1;       // number of frames; < 0: not given
+    double until = -1.0; // stop before this music time (seconds); < 0: not given
+    long frames = -1;    // number of frames; < 0: not given
     bool haveSeed = false;
     unsigned seed = 0;
 };

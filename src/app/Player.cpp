@@ -206,7 +206,10 @@ bool startUp(const Options& o, bool capturing)
     vq_srand(static_cast<unsigned>(vqclock::calendarTime()));
     WindowOptions wo;
     wo.windowed = o.windowed || capturing;
-    wo.ownPicture = capturing;
+    wo.headless = capturing;
+    wo.fullscreen = o.fullscreen;
+    wo.display = o.display;
+    wo.vsync = o.vsync;
     std::string error;
     if (!res.Init(wo, error))
     {
@@ -232,6 +235,15 @@ void playLive(CDemoHandler& demo)
         else
             done = demo.Run();
     }
+}
+
+// One line when the window was taken away from outside: the piece cannot be seen any more.
+bool reportLostWindow()
+{
+    if (!glWindow.Lost())
+        return false;
+    std::fprintf(stderr, "vqdemo: the window was destroyed by another program; stopping\n");
+    return true;
 }
 
 // The window is closed on every way out once it was opened: after that no GL call may happen,
@@ -279,10 +291,14 @@ int VQ_Main(int argc, char** argv)
     WindowCloser closer;
     if (!startUp(o, !outDir.empty()))
         return 1;
+    if (reportLostWindow())
+        return 1;
     int status = 0;
     {
         // Every scene is created and set up; all loading happens here. Then the music, and the loop.
         CDemoHandler demo;
+        if (reportLostWindow())
+            return 1;
         bass.start(datafile::kMusic);
         glWindow.ShowCursor(false);
         if (!outDir.empty())
@@ -291,6 +307,8 @@ int VQ_Main(int argc, char** argv)
             playLive(demo);
         glWindow.ShowCursor(true);
         bass.stop();
+        if (reportLostWindow())
+            status = 1;
         glWindow.Disable();
     }
     return status;

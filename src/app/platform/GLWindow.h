@@ -4,21 +4,33 @@
 // call of the piece lives in src/app/platform; the rest of the program sees virtual-key codes
 // (CInput), milliseconds (Clock) and the operations below.
 //
-// The window's picture is always 1024 x 768. When the display refuses that mode (desktop
-// full-screen at another size), or when the picture is captured, it is drawn into a framebuffer
-// of its own: FrameDone then scales it to the window with its aspect kept, and it can still be
-// read back after it was presented. The rest of the program never notices.
+// The window's picture is always 1024 x 768, drawn into a framebuffer of its own: FrameDone scales
+// it to whatever the window really is (a desktop-sized full-screen window, a display that refused
+// the mode, a window manager that resized it) with its aspect kept, and it can still be read back
+// after it was presented. The rest of the program never notices.
+//
+// A picture that nobody watches (a capture, a hidden window) needs no display server: with none
+// named in the environment the context comes from EGL through SDL's off-screen driver.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 struct PassState;
 
+enum class Fullscreen
+{
+    Desktop, // cover the display at its own mode and scale the picture (no mode switch)
+    Mode     // switch the display to 1024 x 768; scaled as Desktop where it refuses that mode
+};
+
 struct WindowOptions
 {
     bool windowed = false; // a 1024 x 768 window instead of full-screen
-    bool hidden = false;   // never shown (asset check)
-    bool ownPicture = false; // draw into a framebuffer of its own even when the window fits (capture)
+    bool hidden = false;   // never shown (tests): needs no display server
+    bool headless = false; // shown to nobody (capture): needs no display server
+    Fullscreen fullscreen = Fullscreen::Desktop;
+    int display = 0;   // which monitor, 0 = the first
+    bool vsync = true; // wait for the display's refresh when presenting (never while capturing)
 };
 
 class GLWindow
@@ -42,26 +54,30 @@ public:
     void Disable();
     bool IsOpen() const { return window != nullptr; }
     bool IsHidden() const { return options.hidden; }
+    // True once the window was taken away from outside (another X client destroyed it): nothing
+    // drawn can be seen any more, and the piece should stop.
+    bool Lost();
 
     // One pending window event is turned into input state; returns false when none is waiting.
-    // quit becomes true on Escape or a close request.
+    // quit becomes true on Escape, a close request or when the window was lost.
     bool HandleOneEvent(bool& quit);
     void ShowCursor(bool show);
     // Pins the cursor to a position in window pixels (the dance scene holds it at the centre).
     void SetCursorPos(int x, int y);
 
-    // Reads the window's picture (1024 x 768 RGB, top row first). With a picture of its own
-    // (capture) this may follow FrameDone; without one it must come before it.
+    // Reads the window's picture (1024 x 768 RGB, top row first), also after FrameDone.
     void ReadPicture(std::vector<std::uint8_t>& rgb);
 
     int width = 0, height = 0, bits = 0;
 
 private:
-    void* window = nullptr; // SDL_Window
+    void* window = nullptr;  // SDL_Window
     void* context = nullptr; // SDL_GLContext
     WindowOptions options;
-    unsigned pictureFbo = 0, pictureColor = 0, pictureDepth = 0; // only when scaled or captured
-    int drawableW = 0, drawableH = 0;
+    bool openWindowAndContext(std::string& error);
+    bool createWindow(std::string& error);
+    unsigned pictureFbo = 0, pictureColor = 0, pictureDepth = 0;
+    int drawableW = 0, drawableH = 0; // the window's real size in pixels, kept up to date by events
 };
 
 extern GLWindow glWindow;
