@@ -46,6 +46,7 @@ bool setNumber(double& field, const char* name, const char* v, std::string& erro
 const OptionSpec kOptions[] = {
     {"--help", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
     {"-h", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
+    {"--version", false, [](Options& o, const char*, std::string&) { return o.version = true; }},
     {"--windowed", false, [](Options& o, const char*, std::string&) { return o.windowed = true; }},
     {"--fullscreen", true,
      [](Options& o, const char* v, std::string& e)
@@ -175,6 +176,7 @@ const char* UsageText()
            "       vqdemo --capture DIR --fps N [--start S] [--until S | --frames K] [--seed N] [--data DIR]\n"
            "       vqdemo --check [--data DIR]\n"
            "       vqdemo --analyze [--data DIR]\n"
+           "       vqdemo --version | --help\n"
            "\n"
            "  --windowed       a 1024 x 768 window instead of full-screen\n"
            "  --fullscreen desktop\n"
@@ -184,7 +186,8 @@ const char* UsageText()
            "  --display N      play on monitor N (0 is the first)\n"
            "  --no-vsync       present frames without waiting for the display's refresh\n"
            "  --start S        begin the music at S seconds\n"
-           "  --data DIR       the data folder (default: data beside the program)\n"
+           "  --data DIR       the data folder (default: $VQDEMO_DATA, else data/ or ../share/vqdemo beside\n"
+           "                   the program)\n"
            "  --verbose        write the loaders' diagnostic lines\n"
            "  --capture DIR    render without real-time audio, writing DIR/frame_NNNNN.png and DIR/audio.wav\n"
            "  --fps N          capture frame rate\n"
@@ -193,6 +196,7 @@ const char* UsageText()
            "  --seed N         seed the random generator with N (captures repeat exactly)\n"
            "  --check          verify every data file and exit (0 when all are sound)\n"
            "  --analyze        print the bass level statistics of the track per timeline section\n"
+           "  --version        the program's name and version\n"
            "  --help           this text\n"
            "\n"
            "An option's value may follow it or be joined to it: --start 80 or --start=80.\n";

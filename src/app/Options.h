@@ -7,6 +7,7 @@
 struct Options
 {
     bool help = false;
+    bool version = false;
     bool windowed = false;
     Fullscreen fullscreen = Fullscreen::Desktop;
     bool fullscreenGiven = false;
@@ -15,7 +16,7 @@ struct Options
     bool verbose = false;
     bool check = false;
     bool analyze = false;
-    std::string dataDir; // empty: "data" beside the executable
+    std::string dataDir; // empty: $VQDEMO_DATA, else found beside the executable (FindDataDir)
     double start = 0.0;  // music position to begin at, seconds
 
     // Capture mode

@@ -3,6 +3,7 @@
 #include "app/AssetCheck.h"
 #include "app/platform/CDemoHandler.h"
 #include "app/Capture.h"
+#include "app/DataDir.h"
 #include "app/platform/Clock.h"
 #include "app/platform/DataNames.h"
 #include "app/DataFiles.h"
@@ -45,7 +46,9 @@ std::string executableDir()
 // Makes the data folder the working directory, so every asset keeps its bare relative name.
 bool enterDataDir(const Options& o, std::string& error)
 {
-    const std::string dir = o.dataDir.empty() ? executableDir() + "/data" : o.dataDir;
+    const std::string dir = FindDataDir(o.dataDir, std::getenv("VQDEMO_DATA"), executableDir(), error);
+    if (dir.empty())
+        return false;
     if (chdir(dir.c_str()) != 0)
     {
         error = "cannot enter the data folder \"" + dir + "\" (" + std::strerror(errno) + ")";
@@ -266,6 +269,11 @@ int VQ_Main(int argc, char** argv)
     if (o.help)
     {
         std::printf("%s", UsageText());
+        return 0;
+    }
+    if (o.version)
+    {
+        std::printf("vqdemo %s\n", VQDEMO_VERSION);
         return 0;
     }
     g_verbose = o.verbose;
