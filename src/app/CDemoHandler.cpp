@@ -2,6 +2,9 @@
 
 #include "app/Font.h"
 #include "app/LoadingBar.h"
+#include "app/Overlay.h"
+#include "app/platform/CInput.h"
+#include "app/platform/Clock.h"
 #include "app/platform/GLWindow.h"
 #include "app/platform/Timeline.h"
 #include "audio/CBass.h"
@@ -29,8 +32,26 @@ CDemoHandler::Slot CDemoHandler::TimelineSlot(float t)
     return Slot::Nothing;
 }
 
+const char* CDemoHandler::SlotName(Slot s)
+{
+    switch (s)
+    {
+    case Slot::Landscape:
+        return "landscape";
+    case Slot::Vortex:
+        return "vortex";
+    case Slot::Dance:
+        return "dance";
+    case Slot::Outro:
+        return "closing picture";
+    default:
+        return "none";
+    }
+}
+
 CDemoHandler::CDemoHandler()
 {
+    overlay = new Overlay;
     // Each scene is set up before the next is created; all loading ends before the music starts.
     // The sea's generation is the long step, and the only one shown on the bar.
     LoadingBar bar;
@@ -49,10 +70,21 @@ CDemoHandler::~CDemoHandler()
     delete camRecord;
     delete vortex;
     delete dance;
+    delete overlay;
+}
+
+void CDemoHandler::toggleOverlayOnF1()
+{
+    // On the press itself: a held key's auto-repeat keeps it down and toggles nothing.
+    const bool down = input.Pressed(VK_F1) != 0;
+    if (down && !f1WasDown && !vqclock::captureMode())
+        overlayShown = !overlayShown;
+    f1WasDown = down;
 }
 
 bool CDemoHandler::Run()
 {
+    toggleOverlayOnF1();
     bass.doThis();
     lastSlot = TimelineSlot(bass.seconds);
     switch (lastSlot)
@@ -64,6 +96,9 @@ bool CDemoHandler::Run()
     case Slot::Outro: outro(); break;
     case Slot::Nothing: return false; // exactly on a boundary: nothing to present
     }
+    overlay->CountFrame(vqclock::monotonicMicros());
+    if (overlayShown)
+        overlay->Draw(bass.seconds, SlotName(lastSlot), bass.range(2, 3));
     glWindow.FrameDone();
     return false;
 }

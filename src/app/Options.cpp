@@ -81,6 +81,7 @@ const OptionSpec kOptions[] = {
          o.vsync = false;
          return true;
      }},
+    {"--overlay", false, [](Options& o, const char*, std::string&) { return o.overlay = true; }},
     {"--verbose", false, [](Options& o, const char*, std::string&) { return o.verbose = true; }},
     {"--check", false, [](Options& o, const char*, std::string&) { return o.check = true; }},
     {"--analyze", false, [](Options& o, const char*, std::string&) { return o.analyze = true; }},
@@ -171,9 +172,10 @@ bool checkTogether(const Options& o, std::string& error)
 
 const char* UsageText()
 {
-    return "usage: vqdemo [--windowed | --fullscreen desktop|mode] [--display N] [--no-vsync]\n"
+    return "usage: vqdemo [--windowed | --fullscreen desktop|mode] [--display N] [--no-vsync] [--overlay]\n"
            "              [--start S] [--data DIR] [--verbose]\n"
-           "       vqdemo --capture DIR --fps N [--start S] [--until S | --frames K] [--seed N] [--data DIR]\n"
+           "       vqdemo --capture DIR --fps N [--start S] [--until S | --frames K] [--seed N] [--overlay]\n"
+           "              [--data DIR]\n"
            "       vqdemo --check [--data DIR]\n"
            "       vqdemo --analyze [--data DIR]\n"
            "       vqdemo --version | --help\n"
@@ -185,6 +187,8 @@ const char* UsageText()
            "                   switch the display to 1024 x 768 while the piece runs\n"
            "  --display N      play on monitor N (0 is the first)\n"
            "  --no-vsync       present frames without waiting for the display's refresh\n"
+           "  --overlay        show the overlay (music time, frame rate, scene, bass level) from the start;\n"
+           "                   F1 toggles it while playing\n"
            "  --start S        begin the music at S seconds\n"
            "  --data DIR       the data folder (default: $VQDEMO_DATA, else data/ or ../share/vqdemo beside\n"
            "                   the program)\n"

@@ -13,6 +13,7 @@ struct Options
     bool fullscreenGiven = false;
     int display = 0; // monitor index, from 0
     bool vsync = true;
+    bool overlay = false; // the F1 overlay, shown from the first frame (also in a capture)
     bool verbose = false;
     bool check = false;
     bool analyze = false;

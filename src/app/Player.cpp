@@ -57,18 +57,6 @@ bool enterDataDir(const Options& o, std::string& error)
     return true;
 }
 
-const char* slotName(CDemoHandler::Slot s)
-{
-    switch (s)
-    {
-    case CDemoHandler::Slot::Landscape: return "landscape";
-    case CDemoHandler::Slot::Vortex: return "vortex";
-    case CDemoHandler::Slot::Dance: return "dance";
-    case CDemoHandler::Slot::Outro: return "closing picture";
-    default: return "none";
-    }
-}
-
 bool mkdirs(const std::string& dir)
 {
     std::string partial;
@@ -151,7 +139,7 @@ int captureLoop(CDemoHandler& demo, const Options& o, const std::string& outDir)
     }
     std::printf("captured %ld frames at %g fps from %.3f s into %s\n", frame, o.fps, o.start, outDir.c_str());
     for (CDemoHandler::Slot s : order)
-        std::printf("  %-16s %6ld frames, %8.1f ms per frame\n", slotName(s), stats[s].frames,
+        std::printf("  %-16s %6ld frames, %8.1f ms per frame\n", CDemoHandler::SlotName(s), stats[s].frames,
                     stats[s].micros / 1000.0 / static_cast<double>(stats[s].frames));
     std::printf("video: ffmpeg -framerate %g -i %s/frame_%%05d.png -i %s/audio.wav -c:v libx264 -pix_fmt yuv420p "
                 "-c:a aac -shortest %s/capture.mp4\n",
@@ -307,6 +295,7 @@ int VQ_Main(int argc, char** argv)
         CDemoHandler demo;
         if (reportLostWindow())
             return 1;
+        demo.ShowOverlay(o.overlay);
         bass.start(datafile::kMusic);
         glWindow.ShowCursor(false);
         if (!outDir.empty())

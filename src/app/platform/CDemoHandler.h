@@ -8,6 +8,8 @@
 // in the layer it belongs to. This header includes nothing, so any layer may include it for
 // those names; the sequencer's operations are defined in src/app.
 
+class Overlay;
+
 class CDemoHandler
 {
 public:
@@ -29,15 +31,21 @@ public:
         Nothing    // exactly on a boundary: nothing is drawn or presented
     };
     static Slot TimelineSlot(float t);
+    // What a slot shows, in words ("landscape", "closing picture", ...).
+    static const char* SlotName(Slot s);
 
     CDemoHandler();
     ~CDemoHandler();
     CDemoHandler(const CDemoHandler&) = delete;
     CDemoHandler& operator=(const CDemoHandler&) = delete;
 
-    // One frame: refreshes the clock, lets the chosen scene draw, presents the picture. True when
-    // the piece is over.
+    // One frame: refreshes the clock, lets the chosen scene draw, adds the overlay when it is
+    // shown, presents the picture. True when the piece is over.
     bool Run();
+    // The overlay (F1): off unless asked for. While capturing, F1 changes nothing: a capture shows
+    // the overlay only when it was asked for on the command line.
+    void ShowOverlay(bool show) { overlayShown = show; }
+    bool OverlayShown() const { return overlayShown; }
     // The slot the latest Run chose (for the capture summary), and whether it presented a picture.
     Slot LastSlot() const { return lastSlot; }
     bool Presented() const { return lastSlot != Slot::Nothing && lastSlot != Slot::Quit; }
@@ -47,5 +55,10 @@ public:
     CDance* dance = nullptr;
 
 private:
+    void toggleOverlayOnF1();
+
     Slot lastSlot = Slot::Nothing;
+    Overlay* overlay = nullptr;
+    bool overlayShown = false;
+    bool f1WasDown = false;
 };

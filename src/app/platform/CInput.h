@@ -1,7 +1,7 @@
 #pragma once
 // Keyboard and mouse state, indexed by the piece's virtual-key codes (Escape 27, Page Up 33,
-// arrows 37..40, letters and digits as their upper-case ASCII). The window fills it from its
-// events; scenes poll it with Pressed.
+// arrows 37..40, F1..F12 112..123, letters and digits as their upper-case ASCII). The window fills it from
+// its events; scenes poll it with Pressed.
 
 enum : int
 {
@@ -10,7 +10,8 @@ enum : int
     VK_LEFT = 37,
     VK_UP = 38,
     VK_RIGHT = 39,
-    VK_DOWN = 40
+    VK_DOWN = 40,
+    VK_F1 = 112
 };
 
 class CInput
