@@ -75,11 +75,9 @@ CDemoHandler::~CDemoHandler()
 
 void CDemoHandler::toggleOverlayOnF1()
 {
-    // On the press itself: a held key's auto-repeat keeps it down and toggles nothing.
-    const bool down = input.Pressed(VK_F1) != 0;
-    if (down && !f1WasDown && !vqclock::captureMode())
+    // Each press once, also a tap between two frames; a held key's auto-repeat toggles nothing.
+    if (input.TakePress(VK_F1) && !vqclock::captureMode())
         overlayShown = !overlayShown;
-    f1WasDown = down;
 }
 
 bool CDemoHandler::Run()

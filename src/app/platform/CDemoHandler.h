@@ -60,5 +60,4 @@ private:
     Slot lastSlot = Slot::Nothing;
     Overlay* overlay = nullptr;
     bool overlayShown = false;
-    bool f1WasDown = false;
 };

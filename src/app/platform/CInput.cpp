@@ -16,6 +16,7 @@ CInput::CInput()
 {
     std::memset(keys, 0, sizeof keys);
     std::memset(held, 0, sizeof held);
+    std::memset(presses, 0, sizeof presses);
 }
 
 void CInput::SetKey(int key, bool down)
@@ -40,4 +41,18 @@ void CInput::SetHeld(int key)
 int CInput::Held(int key) const
 {
     return inRange(key) ? held[key] : 0;
+}
+
+void CInput::CountPress(int key)
+{
+    if (inRange(key) && presses[key] < 255)
+        ++presses[key];
+}
+
+bool CInput::TakePress(int key)
+{
+    if (!inRange(key) || presses[key] == 0)
+        return false;
+    presses[key] = 0;
+    return true;
 }

@@ -23,9 +23,15 @@ public:
     int Pressed(int key) const;
     void SetHeld(int key);
     int Held(int key) const;
+    // Presses (not auto-repeats) counted as they arrive, so that a tap shorter than a frame, down
+    // and up again before the frame looks at keys, is still seen once: true when key was pressed
+    // since the last call, which forgets them.
+    void CountPress(int key);
+    bool TakePress(int key);
 
     unsigned char keys[256];
     unsigned char held[256];
+    unsigned char presses[256];
     int mouseX = 0, mouseY = 0;
 };
 

@@ -493,6 +493,8 @@ bool GLWindow::HandleOneEvent(bool& quit)
     {
         const int vk = virtualKey(e.key.keysym.sym);
         input.SetKey(vk, true);
+        if (!e.key.repeat)
+            input.CountPress(vk);
         if (vk == VK_ESCAPE)
             quit = true;
         break;
