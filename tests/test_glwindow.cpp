@@ -267,15 +267,26 @@ TEST(GLWindow, AWindowDestroyedByAnotherClientEndsThePieceWithOneLine)
     NEED_PROGRAM();
     XvfbServer x(1280, 1024);
     ASSERT_FALSE(x.Display().empty()) << "Xvfb did not start";
-    // Right at its creation (before and while the context is made), soon after, and during play.
-    for (int delayMs : {0, 1, 3, 10, 2500})
+    // Right at its creation (while SDL makes it, before and while the context is made), soon after,
+    // and during play; windowed and full-screen, whose creation takes other steps.
+    struct Case
     {
-        SCOPED_TRACE("destroyed " + std::to_string(delayMs) + " ms after it appeared");
+        int delayMs;
+        const char* args;
+    };
+    for (const Case& k :
+         {Case{0, "--windowed"}, Case{1, "--windowed"}, Case{3, "--windowed"}, Case{10, "--windowed"},
+          Case{2500, "--windowed"}, Case{0, "--fullscreen desktop"}, Case{2, "--fullscreen desktop"}})
+    {
+        const int delayMs = k.delayMs;
+        SCOPED_TRACE(std::string(k.args) + ", destroyed " + std::to_string(delayMs) +
+                     " ms after it appeared");
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
         const pid_t killer = fork();
         if (killer == 0)
         {
+            close(ready[0]);
             Display* d = XOpenDisplay(x.Display().c_str());
             if (!d)
                 _exit(2);
@@ -297,11 +308,12 @@ TEST(GLWindow, AWindowDestroyedByAnotherClientEndsThePieceWithOneLine)
                 }
             }
         }
+        close(ready[1]); // a killer that could not start ends the read
         char c = 0;
-        ASSERT_EQ(read(ready[0], &c, 1), 1);
+        const bool started = read(ready[0], &c, 1) == 1;
         close(ready[0]);
-        close(ready[1]);
-        const ProgramRun r = run("DISPLAY=" + x.Display(), "--windowed --start 121", 60);
+        ASSERT_TRUE(started) << "the destroying client could not connect to " << x.Display();
+        const ProgramRun r = run("DISPLAY=" + x.Display(), std::string(k.args) + " --start 121", 60);
         kill(killer, SIGKILL);
         waitpid(killer, nullptr, 0);
         EXPECT_FALSE(r.crashed) << r.output;

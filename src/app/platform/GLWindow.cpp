@@ -12,6 +12,7 @@
 #include <SDL_syswm.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 GLWindow glWindow;
 
@@ -96,12 +97,21 @@ XErrorHandler g_previousXHandler = nullptr;
 
 bool failsOnADrawable(const XErrorEvent* e)
 {
-    return e->error_code == BadWindow || e->error_code == BadDrawable || e->error_code == BadGC ||
-           e->error_code == BadMatch || e->request_code >= 128; // an extension's request (GLX)
+    return e->error_code == BadWindow || e->error_code == BadDrawable || e->error_code == BadGC;
 }
+
+// Set while SDL_CreateWindow runs: SDL carries on after a failed request there and crashes a few
+// requests later, and nothing is set up yet that would need undoing (no mode switched, no sound).
+bool g_xCreating = false;
 
 int onXError(Display* display, XErrorEvent* e)
 {
+    if (g_xCreating && failsOnADrawable(e))
+    {
+        std::fprintf(stderr, "vqdemo: the window was destroyed by another program while it opened\n");
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
     if ((g_xWindow && e->resourceid == g_xWindow) || ((g_xOpening || g_xWindowLost) && failsOnADrawable(e)))
     {
         g_xWindowLost = true;
@@ -190,6 +200,7 @@ bool destroysOurWindow(const SDL_Event& e)
            x.xdestroywindow.window == g_xWindow;
 }
 #else
+bool g_xCreating = false;
 bool g_xOpening = false;
 bool g_xWindowLost = false;
 void watchXWindow(SDL_Window*) {}
@@ -218,6 +229,7 @@ bool GLWindow::createWindow(std::string& error)
     // be mapped, forever if it was destroyed before that.
     const Uint32 gl = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     SDL_Window* win = nullptr;
+    g_xCreating = true;
     if (options.hidden)
         win = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height, gl);
     else if (options.windowed)
@@ -248,6 +260,7 @@ bool GLWindow::createWindow(std::string& error)
             win = SDL_CreateWindow(kTitle, bounds.x, bounds.y, bounds.w, bounds.h,
                                    gl | SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
+    g_xCreating = false;
     if (!win)
     {
         error = std::string("cannot open the window: ") + SDL_GetError();
@@ -272,8 +285,16 @@ bool GLWindow::InitOpenGL(std::string& error)
     }
     if (!seenByNobody && nobodyWatches(SDL_GetCurrentVideoDriver()))
     {
-        error = std::string("no display to play on (SDL_VIDEODRIVER=") + SDL_GetCurrentVideoDriver() +
-                " shows nothing); --capture DIR renders without one";
+        // Either asked for, or all SDL could open of the displays the environment names.
+        std::string why;
+        if (envSet("SDL_VIDEODRIVER"))
+            why = std::string("SDL_VIDEODRIVER=") + SDL_getenv("SDL_VIDEODRIVER") + " shows nothing";
+        else
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+                if (envSet(name))
+                    why +=
+                        (why.empty() ? "cannot open " : " nor ") + std::string(name) + "=" + SDL_getenv(name);
+        error = "no display to play on (" + why + "); --capture DIR renders without one";
         return false;
     }
     g_haveDisplay = true;
