@@ -330,17 +330,24 @@ bool GLWindow::openWindowAndContext(std::string& error)
         return false;
     SDL_Window* win = sdlWindow(window);
     watchXWindow(win);
+    // Held until the context stands: a destroy that another client sends meanwhile is carried out
+    // after it, while mapX waits, which sees it.
     grabX(win, true);
-    if (!g_xWindowLost)
-        context = SDL_GL_CreateContext(win);
-    grabX(win, false);
-    if (!context || g_xWindowLost)
+    bool grabbed = true;
+    const std::string lost = "the window was destroyed by another program while it opened";
+    const auto fail = [&](const std::string& why)
     {
-        error = g_xWindowLost ? "the window was destroyed by another program while it opened"
-                              : std::string("no OpenGL context for the window: ") + SDL_GetError();
+        if (grabbed)
+            grabX(win, false);
+        error = why;
         Disable();
         return false;
-    }
+    };
+    if (!g_xWindowLost)
+        context = SDL_GL_CreateContext(win);
+    if (!context || g_xWindowLost)
+        return fail(g_xWindowLost ? lost
+                                  : std::string("no OpenGL context for the window: ") + SDL_GetError());
     SDL_GL_MakeCurrent(win, context);
     // The piece paces itself by the music, not the display: never wait for a refresh in capture.
     SDL_GL_SetSwapInterval(options.vsync && !vqclock::captureMode() ? 1 : 0);
@@ -351,39 +358,26 @@ bool GLWindow::openWindowAndContext(std::string& error)
     // through EGL (off-screen, Wayland, the console) has none, which GLEW reports with this code
     // after the GL part succeeded; the piece calls no GLX entry point.
     if (glewErr != GLEW_OK && glewErr != GLEW_ERROR_NO_GLX_DISPLAY)
-    {
-        error =
-            std::string("GLEW cannot start: ") + reinterpret_cast<const char*>(glewGetErrorString(glewErr));
-        Disable();
-        return false;
-    }
+        return fail(std::string("GLEW cannot start: ") +
+                    reinterpret_cast<const char*>(glewGetErrorString(glewErr)));
     glGetError(); // GLEW may leave an error from probing on some drivers
 
     if (!CreateColorDepthFramebuffer(width, height, pictureFbo, pictureColor, pictureDepth))
-    {
-        error = "no framebuffer for the window's picture";
-        Disable();
-        return false;
-    }
+        return fail("no framebuffer for the window's picture");
     glViewport(0, 0, width, height);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     syncX(win);
     if (g_xWindowLost)
-    {
-        error = "the window was destroyed by another program while it opened";
-        Disable();
-        return false;
-    }
+        return fail(lost);
+    grabX(win, false);
+    grabbed = false;
     if (!options.hidden)
     {
         mapX(win);
+        syncX(win);
         if (g_xWindowLost)
-        {
-            error = "the window was destroyed by another program while it opened";
-            Disable();
-            return false;
-        }
+            return fail(lost);
         SDL_ShowWindow(win);
     }
     // Only now the display has the window's real size (a window manager may have resized it).
