@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up and plays the piece. Extra arguments go to the program (see ./build/vqdemo --help).
+# Sets everything up (what building and playing need) and plays the piece. Extra arguments go to
+# the program (see ./build/vqdemo --help).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh

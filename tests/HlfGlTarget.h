@@ -21,19 +21,11 @@ inline bool HaveContext(std::string& why)
     static std::string reason;
     if (state == 0)
     {
-        if (!std::getenv("DISPLAY"))
-        {
-            state = 2;
-            reason = "no DISPLAY (run under xvfb-run)";
-        }
-        else
-        {
-            WindowOptions o;
-            o.hidden = true;
-            state = glWindow.Init(1024, 768, 32, o, reason) ? 1 : 2;
-            if (state == 1)
-                CloseWindowAtExit();
-        }
+        WindowOptions o;
+        o.hidden = true;
+        state = glWindow.Init(1024, 768, 32, o, reason) ? 1 : 2;
+        if (state == 1)
+            CloseWindowAtExit();
     }
     why = reason;
     return state == 1;
@@ -86,9 +78,5 @@ private:
     {                                                                                                        \
         std::string why_;                                                                                    \
         if (!hlftest::HaveContext(why_))                                                                     \
-        {                                                                                                    \
-            if (std::getenv("DISPLAY"))                                                                      \
-                FAIL() << "no GL context: " << why_;                                                         \
-            GTEST_SKIP() << why_;                                                                            \
-        }                                                                                                    \
+            FAIL() << "no GL context: " << why_;                                                             \
     } while (0)

@@ -1,8 +1,8 @@
 #pragma once
 // The window, resources and bloom filter for the render tests, opened once per process in a
 // hidden window that keeps its picture, as a capture does. Faults go to standard error (capture
-// mode), never to a modal box that would hold a test until its time-out. Without a display the GL
-// tests are skipped.
+// mode), never to a modal box that would hold a test until its time-out. Without a display the
+// hidden window's context comes from EGL, so the GL tests run headless too.
 #include "app/platform/Clock.h"
 #include "app/platform/GLWindow.h"
 #include "render/CBloom.h"
@@ -45,17 +45,11 @@ inline bool Open(Level level, std::string& why)
         why = reason;
         return false;
     }
-    if (!std::getenv("DISPLAY"))
-    {
-        why = "no DISPLAY (run under xvfb-run)";
-        return false;
-    }
     if (reached < 0)
     {
         vqclock::enterCapture(30.0, 0.0, true, 1);
         WindowOptions o;
         o.hidden = true;
-        o.ownPicture = true; // as when capturing: what was presented can still be read back
         const std::string dir = dataDir();
         if (!dir.empty() && chdir(dir.c_str()) != 0)
         {
@@ -140,9 +134,5 @@ inline void DrawSquare(int x0, int y0, int x1, int y1, float grey = 1.0f)
     {                                                                                                        \
         std::string why_;                                                                                    \
         if (!rendertest::Open(level, why_))                                                                  \
-        {                                                                                                    \
-            if (std::getenv("DISPLAY"))                                                                      \
-                FAIL() << "cannot open: " << why_;                                                           \
-            GTEST_SKIP() << why_;                                                                            \
-        }                                                                                                    \
+            FAIL() << "cannot open: " << why_;                                                               \
     } while (0)

@@ -101,3 +101,31 @@ TEST(Options, AvOffsetForLivePlayOnly)
         EXPECT_NE(e.find("--av-offset"), std::string::npos) << e;
     }
 }
+
+TEST(Options, DesktopConventions)
+{
+    Options o;
+    std::string e;
+    EXPECT_EQ(o.fullscreen, Fullscreen::Desktop) << "no mode switch unless asked";
+    EXPECT_TRUE(o.vsync);
+    ASSERT_TRUE(parse({"--fullscreen=mode", "--display", "1", "--no-vsync", "--version"}, o, e)) << e;
+    EXPECT_EQ(o.fullscreen, Fullscreen::Mode);
+    EXPECT_EQ(o.display, 1);
+    EXPECT_FALSE(o.vsync);
+    EXPECT_TRUE(o.version);
+    Options d;
+    ASSERT_TRUE(parse({"--fullscreen", "desktop"}, d, e)) << e;
+    EXPECT_EQ(d.fullscreen, Fullscreen::Desktop);
+
+    for (auto args : std::vector<std::vector<const char*>>{{"--fullscreen", "tv"},
+                                                           {"--fullscreen"},
+                                                           {"--display", "-1"},
+                                                           {"--display", "x"},
+                                                           {"--windowed", "--fullscreen", "mode"},
+                                                           {"--no-vsync=1"}})
+    {
+        Options r;
+        EXPECT_FALSE(parse(args, r, e)) << args[0];
+        EXPECT_EQ(e.find('\n'), std::string::npos) << "one line: " << e;
+    }
+}

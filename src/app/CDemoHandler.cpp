@@ -2,6 +2,9 @@
 
 #include "app/Font.h"
 #include "app/LoadingBar.h"
+#include "app/Overlay.h"
+#include "app/platform/CInput.h"
+#include "app/platform/Clock.h"
 #include "app/platform/GLWindow.h"
 #include "app/platform/Timeline.h"
 #include "audio/CBass.h"
@@ -32,8 +35,26 @@ CDemoHandler::Slot CDemoHandler::TimelineSlot(float t)
     return Slot::Nothing;
 }
 
+const char* CDemoHandler::SlotName(Slot s)
+{
+    switch (s)
+    {
+    case Slot::Landscape:
+        return "landscape";
+    case Slot::Vortex:
+        return "vortex";
+    case Slot::Dance:
+        return "dance";
+    case Slot::Outro:
+        return "closing picture";
+    default:
+        return "none";
+    }
+}
+
 CDemoHandler::CDemoHandler()
 {
+    overlay = new Overlay;
     // Each scene is set up before the next is created; all loading ends before the music starts.
     // The bar moves on as each step of the work finishes (the sea's parts, the models, each
     // scene) and shows full only when all is loaded.
@@ -60,6 +81,14 @@ CDemoHandler::~CDemoHandler()
     delete camRecord;
     delete vortex;
     delete dance;
+    delete overlay;
+}
+
+void CDemoHandler::toggleOverlayOnF1()
+{
+    // Each press once, also a tap between two frames; a held key's auto-repeat toggles nothing.
+    if (input.TakePress(VK_F1) && !vqclock::captureMode())
+        overlayShown = !overlayShown;
 }
 
 void CDemoHandler::RunTicks(std::uint64_t sample)
@@ -95,6 +124,7 @@ void CDemoHandler::RunTicks(std::uint64_t sample)
 
 bool CDemoHandler::Run()
 {
+    toggleOverlayOnF1();
     bass.doThis();
     RunTicks(bass.bytePos / (2 * PcmTrack::kChannels));
     lastSlot = TimelineSlot(bass.seconds);
@@ -107,6 +137,9 @@ bool CDemoHandler::Run()
     case Slot::Outro: outro(); break;
     case Slot::Nothing: return false; // exactly on a boundary: nothing to present
     }
+    overlay->CountFrame(vqclock::monotonicMicros());
+    if (overlayShown)
+        overlay->Draw(bass.seconds, SlotName(lastSlot), bass.range(2, 3));
     glWindow.FrameDone();
     // How long this frame took from reading the clock to reaching the screen tells the clock how
     // far ahead to draw the next ones.

@@ -76,7 +76,8 @@ void BuildFont()
     const std::string file = findFontFile();
     bool ready = !file.empty() && FT_Init_FreeType(&library) == 0;
     ready = ready && FT_New_Face(library, file.c_str(), 0, &face) == 0;
-    ready = ready && FT_Set_Pixel_Sizes(face, 0, kPixels) == 0;
+    // 24 pixels of the piece's layout: as large on a larger picture as on a 1024 x 768 one.
+    ready = ready && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(glWindow.Pixels(kPixels))) == 0;
     if (!ready)
         std::fprintf(stderr,
                      "font: no usable \"Liberation Mono:bold\" face (package fonts-liberation)%s%s; text is "

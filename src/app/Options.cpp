@@ -66,7 +66,42 @@ bool setWhole(T& field, const char* name, const char* v, std::string& error, dou
 const OptionSpec kOptions[] = {
     {"--help", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
     {"-h", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
+    {"--version", false, [](Options& o, const char*, std::string&) { return o.version = true; }},
     {"--windowed", false, [](Options& o, const char*, std::string&) { return o.windowed = true; }},
+    {"--fullscreen", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         o.fullscreenGiven = true;
+         if (std::strcmp(v, "desktop") == 0)
+             o.fullscreen = Fullscreen::Desktop;
+         else if (std::strcmp(v, "mode") == 0)
+             o.fullscreen = Fullscreen::Mode;
+         else
+         {
+             e = std::string("--fullscreen: \"") + v + "\" is neither desktop nor mode";
+             return false;
+         }
+         return true;
+     }},
+    {"--display", true,
+     [](Options& o, const char* v, std::string& e)
+     {
+         double d = 0;
+         if (!wholeNumber(v, d) || d > 255)
+         {
+             e = std::string("--display: \"") + v + "\" is not a display number (0, 1, ...)";
+             return false;
+         }
+         o.display = static_cast<int>(d);
+         return true;
+     }},
+    {"--no-vsync", false,
+     [](Options& o, const char*, std::string&)
+     {
+         o.vsync = false;
+         return true;
+     }},
+    {"--overlay", false, [](Options& o, const char*, std::string&) { return o.overlay = true; }},
     {"--verbose", false, [](Options& o, const char*, std::string&) { return o.verbose = true; }},
     {"--check", false, [](Options& o, const char*, std::string&) { return o.check = true; }},
     {"--analyze", false, [](Options& o, const char*, std::string&) { return o.analyze = true; }},
@@ -208,24 +243,41 @@ bool checkTogether(const Options& o, std::string& error)
                 "--render-only, --count-frames, --supersample and --shutter belong to --capture";
         return false;
     }
+    if (o.windowed && o.fullscreenGiven)
+    {
+        error = "give --windowed or --fullscreen, not both";
+        return false;
+    }
     return true;
 }
 } // namespace
 
 const char* UsageText()
 {
-    return "usage: vqdemo [--windowed] [--start S] [--av-offset MS] [--size WxH] [--msaa N] [--data DIR] [--verbose]\n"
+    return "usage: vqdemo [--windowed | --fullscreen desktop|mode] [--display N] [--no-vsync] [--overlay]\n"
+           "              [--start S] [--av-offset MS] [--size WxH] [--msaa N] [--data DIR] [--verbose]\n"
            "       vqdemo --capture DIR|FILE.mp4|.mkv|.mov --fps R [--start S] [--until S | --frames K]\n"
            "              [--from-frame F] [--seed N] [--lossless] [--resume | --overwrite] [--render-only]\n"
            "              [--count-frames] [--size WxH] [--supersample N] [--shutter M [--shutter-angle D]]\n"
+           "              [--overlay] [--data DIR]\n"
            "       vqdemo --check [--data DIR]\n"
            "       vqdemo --analyze [--data DIR]\n"
+           "       vqdemo --version | --help\n"
            "\n"
            "  --windowed       a 1024 x 768 window instead of full-screen\n"
+           "  --fullscreen desktop\n"
+           "                   cover the display at its own resolution, the picture scaled to fit (default)\n"
+           "  --fullscreen mode\n"
+           "                   switch the display to 1024 x 768 while the piece runs\n"
+           "  --display N      play on monitor N (0 is the first)\n"
+           "  --no-vsync       present frames without waiting for the display's refresh\n"
+           "  --overlay        show the overlay (music time, frame rate, scene, bass level) from the start;\n"
+           "                   F1 toggles it while playing\n"
            "  --start S        begin the music at S seconds\n"
            "  --av-offset MS   show the picture MS ms later than the sound (negative: earlier, for a\n"
            "                   projector or TV that shows it late)\n"
-           "  --data DIR       the data folder (default: data beside the program)\n"
+           "  --data DIR       the data folder (default: $VQDEMO_DATA, else data/ or ../share/vqdemo beside\n"
+           "                   the program)\n"
            "  --verbose        write the loaders' diagnostic lines\n"
            "  --capture DIR    render without real-time audio, writing DIR/frame_NNNNN.png and DIR/audio.wav;\n"
            "  --capture FILE   or a video: .mp4 or .mov (H.264 and AAC), .mkv (the same, or --lossless)\n"
@@ -248,6 +300,7 @@ const char* UsageText()
            "  --shutter-angle D  the share of the frame interval they span, in degrees (default 360)\n"
            "  --check          verify every data file and exit (0 when all are sound)\n"
            "  --analyze        print the bass level statistics of the track per timeline section\n"
+           "  --version        the program's name and version\n"
            "  --help           this text\n"
            "\n"
            "An option's value may follow it or be joined to it: --start 80 or --start=80.\n";

@@ -3,6 +3,7 @@
 #include "app/AssetCheck.h"
 #include "app/platform/CDemoHandler.h"
 #include "app/Capture.h"
+#include "app/DataDir.h"
 #include "app/platform/Clock.h"
 #include "app/platform/DataNames.h"
 #include "app/DataFiles.h"
@@ -48,7 +49,9 @@ std::string executableDir()
 // Makes the data folder the working directory, so every asset keeps its bare relative name.
 bool enterDataDir(const Options& o, std::string& error)
 {
-    const std::string dir = o.dataDir.empty() ? executableDir() + "/data" : o.dataDir;
+    const std::string dir = FindDataDir(o.dataDir, std::getenv("VQDEMO_DATA"), executableDir(), error);
+    if (dir.empty())
+        return false;
     if (chdir(dir.c_str()) != 0)
     {
         error = "cannot enter the data folder \"" + dir + "\" (" + std::strerror(errno) + ")";
@@ -133,7 +136,10 @@ bool startUp(const Options& o, bool capturing)
     vq_srand(static_cast<unsigned>(vqclock::calendarTime()));
     WindowOptions wo;
     wo.windowed = o.windowed || capturing;
-    wo.ownPicture = capturing;
+    wo.headless = capturing;
+    wo.fullscreen = o.fullscreen;
+    wo.display = o.display;
+    wo.vsync = o.vsync;
     std::string error;
     if (!res.Init(wo, error) || !choosePicture(o, capturing, error))
     {
@@ -170,6 +176,15 @@ void playLive(CDemoHandler& demo)
     }
 }
 
+// One line when the window was taken away from outside: the piece cannot be seen any more.
+bool reportLostWindow()
+{
+    if (!glWindow.Lost())
+        return false;
+    std::fprintf(stderr, "vqdemo: the window was destroyed by another program; stopping\n");
+    return true;
+}
+
 // The window is closed on every way out once it was opened: after that no GL call may happen,
 // not even from the glow filter's destructor at exit.
 struct WindowCloser
@@ -190,6 +205,11 @@ int VQ_Main(int argc, char** argv)
     if (o.help)
     {
         std::printf("%s", UsageText());
+        return 0;
+    }
+    if (o.version)
+    {
+        std::printf("vqdemo %s\n", VQDEMO_VERSION);
         return 0;
     }
     g_verbose = o.verbose;
@@ -225,6 +245,8 @@ int VQ_Main(int argc, char** argv)
     WindowCloser closer;
     if (!startUp(o, !outDir.empty()))
         return 1;
+    if (reportLostWindow())
+        return 1;
     // The sound device opens while everything loads. Not before the window: where SDL's audio
     // stands in for OpenAL it must not start up beside SDL's video.
     if (outDir.empty())
@@ -233,6 +255,9 @@ int VQ_Main(int argc, char** argv)
     {
         // Every scene is created and set up; all loading happens here. Then the music, and the loop.
         CDemoHandler demo;
+        if (reportLostWindow())
+            return 1;
+        demo.ShowOverlay(o.overlay);
         bass.start(datafile::kMusic);
         glWindow.ShowCursor(false);
         if (!outDir.empty())
@@ -241,6 +266,8 @@ int VQ_Main(int argc, char** argv)
             playLive(demo);
         glWindow.ShowCursor(true);
         const bool closed = bass.stop();
+        if (reportLostWindow())
+            status = 1;
         glWindow.Disable();
         if (!closed)
         {

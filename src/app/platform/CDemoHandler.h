@@ -17,6 +17,8 @@
 // in the layer it belongs to. This header includes nothing, so any layer may include it for
 // those names; the sequencer's operations are defined in src/app.
 
+class Overlay;
+
 class CDemoHandler
 {
 public:
@@ -49,15 +51,21 @@ public:
         Nothing    // exactly on a boundary: nothing is drawn or presented
     };
     static Slot TimelineSlot(float t);
+    // What a slot shows, in words ("landscape", "closing picture", ...).
+    static const char* SlotName(Slot s);
 
     CDemoHandler();
     ~CDemoHandler();
     CDemoHandler(const CDemoHandler&) = delete;
     CDemoHandler& operator=(const CDemoHandler&) = delete;
 
-    // One frame: refreshes the clock, lets the chosen scene draw, presents the picture. True when
-    // the piece is over.
+    // One frame: refreshes the clock, lets the chosen scene draw, adds the overlay when it is
+    // shown, presents the picture. True when the piece is over.
     bool Run();
+    // The overlay (F1): off unless asked for. While capturing, F1 changes nothing: a capture shows
+    // the overlay only when it was asked for on the command line.
+    void ShowOverlay(bool show) { overlayShown = show; }
+    bool OverlayShown() const { return overlayShown; }
     // The slot the latest Run chose (for the capture summary), and whether it presented a picture.
     Slot LastSlot() const { return lastSlot; }
     bool Presented() const { return lastSlot != Slot::Nothing && lastSlot != Slot::Quit; }
@@ -69,7 +77,10 @@ public:
 private:
     // Runs every tick whose music sample is at or before `sample`.
     void RunTicks(std::uint64_t sample);
+    void toggleOverlayOnF1();
 
     Slot lastSlot = Slot::Nothing;
     std::uint64_t nextTick = 0;
+    Overlay* overlay = nullptr;
+    bool overlayShown = false;
 };

@@ -15,6 +15,7 @@ bool inRange(int key)
 CInput::CInput()
 {
     std::memset(keys, 0, sizeof keys);
+    std::memset(presses, 0, sizeof presses);
 }
 
 void CInput::SetKey(int key, bool down)
@@ -29,3 +30,16 @@ int CInput::Pressed(int key) const
     return inRange(key) ? keys[key] : 0;
 }
 
+void CInput::CountPress(int key)
+{
+    if (inRange(key) && presses[key] < 255)
+        ++presses[key];
+}
+
+bool CInput::TakePress(int key)
+{
+    if (!inRange(key) || presses[key] == 0)
+        return false;
+    presses[key] = 0;
+    return true;
+}

@@ -4,12 +4,15 @@
 #include "app/platform/Clock.h"
 #include "app/platform/Offscreen.h"
 #include "app/platform/PassState.h"
+#include "app/platform/Verbose.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 GLWindow glWindow;
 
@@ -58,6 +61,156 @@ int virtualKey(SDL_Keycode k)
 }
 
 bool g_haveDisplay = false;
+
+bool envSet(const char* name)
+{
+    const char* v = SDL_getenv(name);
+    return v && *v;
+}
+
+bool nobodyWatches(const char* driver)
+{
+    return driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+}
+
+// SDL's own order tries X11, Wayland, the console (KMSDRM), then off-screen. With no display server
+// named in the environment, the Wayland probe only prints libwayland's complaint about
+// XDG_RUNTIME_DIR, and a picture nobody watches has no business taking over a console.
+void chooseVideoDriver(bool seenByNobody)
+{
+    if (envSet("SDL_VIDEODRIVER") || envSet("DISPLAY") || envSet("WAYLAND_DISPLAY"))
+        return;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, seenByNobody ? "offscreen" : "KMSDRM");
+}
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+// Another X client may destroy our window at any moment (xkill, a session manager, a test). Xlib's
+// own handler answers the first failed request on it by printing five lines and exiting, SDL never
+// tells, and a window destroyed during play goes on playing to nobody. Failed requests on our window
+// are remembered here instead, and the piece stops in its own time with one line. While the window
+// opens its id is not known yet, and afterwards the failures spread to what was made on it (its
+// graphics contexts, GLX drawables): those kinds of failure then count as the same loss.
+Window g_xWindow = 0;
+bool g_xOpening = false;
+bool g_xWindowLost = false;
+XErrorHandler g_previousXHandler = nullptr;
+
+bool failsOnADrawable(const XErrorEvent* e)
+{
+    return e->error_code == BadWindow || e->error_code == BadDrawable || e->error_code == BadGC;
+}
+
+// Set while SDL_CreateWindow runs: SDL carries on after a failed request there and crashes a few
+// requests later, and nothing is set up yet that would need undoing (no mode switched, no sound).
+bool g_xCreating = false;
+
+int onXError(Display* display, XErrorEvent* e)
+{
+    if (g_xCreating && failsOnADrawable(e))
+    {
+        std::fprintf(stderr, "vqdemo: the window was destroyed by another program while it opened\n");
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    if ((g_xWindow && e->resourceid == g_xWindow) || ((g_xOpening || g_xWindowLost) && failsOnADrawable(e)))
+    {
+        g_xWindowLost = true;
+        return 0;
+    }
+    return g_previousXHandler ? g_previousXHandler(display, e) : 0;
+}
+
+void watchXWindow(SDL_Window* win)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(win, &info) || info.subsystem != SDL_SYSWM_X11)
+        return;
+    g_xWindow = info.info.x11.window;
+    // DestroyNotify reaches SDL (it selects StructureNotifyMask) but SDL drops it: let it through.
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+Display* xDisplayOf(SDL_Window* win)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    return win && SDL_GetWindowWMInfo(win, &info) && info.subsystem == SDL_SYSWM_X11 ? info.info.x11.display
+                                                                                     : nullptr;
+}
+
+// Makes sure every request sent so far has been answered, so that a lost window is known now.
+void syncX(SDL_Window* win)
+{
+    if (Display* d = xDisplayOf(win))
+        XSync(d, False);
+}
+
+// Mesa's GLX crashes when the window vanishes while the context is made for it: while the server is
+// grabbed no other client's request (a destroy) is carried out. Never held around showing the
+// window, which a window manager must be able to answer.
+void grabX(SDL_Window* win, bool grab)
+{
+    if (Display* d = xDisplayOf(win))
+    {
+        if (grab)
+            XGrabServer(d);
+        else
+            XUngrabServer(d);
+        XSync(d, False);
+    }
+}
+
+// SDL_ShowWindow maps an X window and then waits for it to be mapped, forever when it was
+// destroyed first. Mapping it here, waiting for either answer, leaves SDL nothing to wait for.
+Bool mappedOrDestroyed(Display*, XEvent* e, XPointer window)
+{
+    const Window w = *reinterpret_cast<Window*>(window);
+    return (e->type == MapNotify && e->xmap.window == w) ||
+                   (e->type == DestroyNotify && e->xdestroywindow.window == w)
+               ? True
+               : False;
+}
+
+void mapX(SDL_Window* win)
+{
+    Display* d = xDisplayOf(win);
+    if (!d || !g_xWindow)
+        return;
+    XMapRaised(d, g_xWindow);
+    XFlush(d);
+    for (int waited = 0; waited < 10000 && !g_xWindowLost; waited += 5) // ms; a window manager answers
+    {
+        XEvent e;
+        if (XCheckIfEvent(d, &e, mappedOrDestroyed, reinterpret_cast<XPointer>(&g_xWindow)))
+        {
+            if (e.type == DestroyNotify)
+                g_xWindowLost = true;
+            return;
+        }
+        SDL_Delay(5);
+    }
+    g_xWindowLost = true; // never mapped within ten seconds: nobody will see it
+}
+
+bool destroysOurWindow(const SDL_Event& e)
+{
+    const XEvent& x = e.syswm.msg->msg.x11.event;
+    return e.syswm.msg->subsystem == SDL_SYSWM_X11 && x.type == DestroyNotify && g_xWindow &&
+           x.xdestroywindow.window == g_xWindow;
+}
+#else
+bool g_xCreating = false;
+bool g_xOpening = false;
+bool g_xWindowLost = false;
+void watchXWindow(SDL_Window*) {}
+void syncX(SDL_Window*) {}
+void grabX(SDL_Window*, bool) {}
+void mapX(SDL_Window*) {}
+bool destroysOurWindow(const SDL_Event&) { return false; }
+#endif
+
+const char* kTitle = "Kromelvastind - Brastelmoorvinge";
 } // namespace
 
 bool GLWindow::Init(int w, int h, int bitsPerPixel, const WindowOptions& opts, std::string& error)
@@ -71,14 +224,91 @@ bool GLWindow::Init(int w, int h, int bitsPerPixel, const WindowOptions& opts, s
     return InitOpenGL(error);
 }
 
+bool GLWindow::createWindow(std::string& error)
+{
+    const int display = options.display;
+    // Every window is made hidden and shown once its context stands: SDL waits for an X window to
+    // be mapped, forever if it was destroyed before that.
+    const Uint32 gl = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    SDL_Window* win = nullptr;
+    g_xCreating = true;
+    if (options.hidden)
+        win = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height, gl);
+    else if (options.windowed)
+        win = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                               SDL_WINDOWPOS_CENTERED_DISPLAY(display), width, height, gl);
+    else
+    {
+        // The window is made at the place and size it is to cover: without a window manager
+        // nobody else moves or resizes it (it would show a magnified corner of the picture).
+        SDL_Rect bounds{0, 0, width, height};
+        SDL_GetDisplayBounds(display, &bounds);
+        if (options.fullscreen == Fullscreen::Mode)
+        {
+            win = SDL_CreateWindow(kTitle, bounds.x, bounds.y, width, height, gl | SDL_WINDOW_FULLSCREEN);
+            SDL_DisplayMode mode{};
+            if (win && (SDL_GetWindowDisplayMode(win, &mode) != 0 || mode.w != width || mode.h != height))
+            {
+                // The display has no 1024 x 768 mode; SDL would switch to the nearest one and leave
+                // the window smaller than the screen. Cover the desktop instead.
+                if (g_verbose)
+                    std::fprintf(stderr, "window: display %d has no %d x %d mode; scaling to its desktop\n",
+                                 display, width, height);
+                SDL_DestroyWindow(win);
+                win = nullptr;
+            }
+        }
+        if (!win)
+            win = SDL_CreateWindow(kTitle, bounds.x, bounds.y, bounds.w, bounds.h,
+                                   gl | SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    g_xCreating = false;
+    if (!win)
+    {
+        error = std::string("cannot open the window: ") + SDL_GetError();
+        return false;
+    }
+    window = win;
+    return true;
+}
+
 bool GLWindow::InitOpenGL(std::string& error)
 {
+    const bool seenByNobody = options.hidden || options.headless;
+    chooseVideoDriver(seenByNobody);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
     {
-        error = std::string("no display for the window: ") + SDL_GetError();
+        error = seenByNobody
+                    ? std::string("no display and no EGL for an off-screen picture: ") + SDL_GetError()
+                    : std::string("no display to play on (DISPLAY and WAYLAND_DISPLAY are unset, and "
+                                  "the console refused: ") +
+                          SDL_GetError() + "); --capture DIR renders without one";
+        return false;
+    }
+    if (!seenByNobody && nobodyWatches(SDL_GetCurrentVideoDriver()))
+    {
+        // Either asked for, or all SDL could open of the displays the environment names.
+        std::string why;
+        if (envSet("SDL_VIDEODRIVER"))
+            why = std::string("SDL_VIDEODRIVER=") + SDL_getenv("SDL_VIDEODRIVER") + " shows nothing";
+        else
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+                if (envSet(name))
+                    why +=
+                        (why.empty() ? "cannot open " : " nor ") + std::string(name) + "=" + SDL_getenv(name);
+        error = "no display to play on (" + why + "); --capture DIR renders without one";
         return false;
     }
     g_haveDisplay = true;
+    const int displays = SDL_GetNumVideoDisplays();
+    if (options.display < 0 || options.display >= displays)
+    {
+        error = "--display " + std::to_string(options.display) + ": there " +
+                (displays == 1 ? "is 1 display (0)"
+                               : "are " + std::to_string(displays) + " displays (0 to " +
+                                     std::to_string(displays - 1) + ")");
+        return false;
+    }
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
@@ -86,65 +316,81 @@ bool GLWindow::InitOpenGL(std::string& error)
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
 
-    Uint32 flags = SDL_WINDOW_OPENGL;
-    if (options.hidden)
-        flags |= SDL_WINDOW_HIDDEN;
-    else if (!options.windowed)
-        flags |= SDL_WINDOW_FULLSCREEN;
-    SDL_Window* win = SDL_CreateWindow("Kromelvastind - Brastelmoorvinge", SDL_WINDOWPOS_CENTERED,
-                                       SDL_WINDOWPOS_CENTERED, width, height, flags);
-    if (!win && !options.windowed && !options.hidden)
-    {
-        // The display refused 1024 x 768: cover the desktop and scale the picture to fit.
-        flags = (flags & ~SDL_WINDOW_FULLSCREEN) | SDL_WINDOW_FULLSCREEN_DESKTOP;
-        win = SDL_CreateWindow("Kromelvastind - Brastelmoorvinge", SDL_WINDOWPOS_CENTERED,
-                               SDL_WINDOWPOS_CENTERED, width, height, flags);
-    }
-    if (!win)
-    {
-        error = std::string("cannot open the window: ") + SDL_GetError();
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (!g_previousXHandler)
+        g_previousXHandler = XSetErrorHandler(onXError);
+#endif
+    g_xOpening = true;
+    const bool opened = openWindowAndContext(error);
+    g_xOpening = false;
+    return opened;
+}
+
+bool GLWindow::openWindowAndContext(std::string& error)
+{
+    if (!createWindow(error))
         return false;
-    }
-    window = win;
-    context = SDL_GL_CreateContext(win);
-    if (!context)
+    SDL_Window* win = sdlWindow(window);
+    watchXWindow(win);
+    // Held until the context stands: a destroy that another client sends meanwhile is carried out
+    // after it, while mapX waits, which sees it.
+    grabX(win, true);
+    bool grabbed = true;
+    const std::string lost = "the window was destroyed by another program while it opened";
+    const auto fail = [&](const std::string& why)
     {
-        error = std::string("no OpenGL context for the window: ") + SDL_GetError();
-        SDL_DestroyWindow(win);
-        window = nullptr;
+        if (grabbed)
+            grabX(win, false);
+        error = why;
+        Disable();
         return false;
-    }
+    };
+    if (!g_xWindowLost)
+        context = SDL_GL_CreateContext(win);
+    if (!context || g_xWindowLost)
+        return fail(g_xWindowLost ? lost
+                                  : std::string("no OpenGL context for the window: ") + SDL_GetError());
     SDL_GL_MakeCurrent(win, context);
     // The piece paces itself by the music, not the display: never wait for a refresh in capture.
-    SDL_GL_SetSwapInterval(vqclock::captureMode() ? 0 : 1);
+    SDL_GL_SetSwapInterval(options.vsync && !vqclock::captureMode() ? 1 : 0);
 
     glewExperimental = GL_TRUE;
     const GLenum glewErr = glewInit();
-    // A context without an X display (SDL's EGL drivers, headless) has no GLX to probe; the GL
-    // entry points themselves are loaded all the same.
+    // GLEW loads every GL entry point first and only then asks GLX for its display. A context made
+    // through EGL (off-screen, Wayland, the console) has none, which GLEW reports with this code
+    // after the GL part succeeded; the piece calls no GLX entry point.
     if (glewErr != GLEW_OK && glewErr != GLEW_ERROR_NO_GLX_DISPLAY)
-    {
-        error = std::string("GLEW cannot start: ") + reinterpret_cast<const char*>(glewGetErrorString(glewErr));
-        return false;
-    }
+        return fail(std::string("GLEW cannot start: ") +
+                    reinterpret_cast<const char*>(glewGetErrorString(glewErr)));
     glGetError(); // GLEW may leave an error from probing on some drivers
 
-    SDL_GL_GetDrawableSize(win, &drawableW, &drawableH);
-    if (!MakePicture(error))
-        return false;
+    std::string pictureError;
+    if (!MakePicture(pictureError))
+        return fail(pictureError);
     glViewport(0, 0, pixelW, pixelH);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    syncX(win);
+    if (g_xWindowLost)
+        return fail(lost);
+    grabX(win, false);
+    grabbed = false;
     if (!options.hidden)
+    {
+        mapX(win);
+        syncX(win);
+        if (g_xWindowLost)
+            return fail(lost);
         SDL_ShowWindow(win);
+    }
+    // Only now the display has the window's real size (a window manager may have resized it).
+    SDL_GL_GetDrawableSize(win, &drawableW, &drawableH);
     return true;
 }
 
 bool GLWindow::MakePicture(std::string& error)
 {
     DeleteColorDepthFramebuffer(pictureFbo, pictureColor, pictureDepth);
-    if (drawableW == pixelW && drawableH == pixelH && !options.ownPicture)
-        return true;
     GLint largest = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
     if (pixelW > largest || pixelH > largest ||
@@ -184,6 +430,22 @@ bool GLWindow::SoftwareRenderer() const
     return false;
 }
 
+bool GLWindow::Lost()
+{
+    if (!g_xWindowLost && window)
+    {
+        // Long steps (loading) poll no events: look for the destruction among the waiting ones.
+        syncX(sdlWindow(window));
+        SDL_PumpEvents();
+        SDL_Event waiting[32];
+        const int n = SDL_PeepEvents(waiting, 32, SDL_PEEKEVENT, SDL_SYSWMEVENT, SDL_SYSWMEVENT);
+        for (int i = 0; i < n; ++i)
+            if (destroysOurWindow(waiting[i]))
+                g_xWindowLost = true;
+    }
+    return g_xWindowLost;
+}
+
 void GLWindow::SetCurrent()
 {
     if (!window)
@@ -199,10 +461,7 @@ void GLWindow::BeginOrtho(const PassState& state)
     InitOrtho();
 }
 
-bool GLWindow::IsCurrent() const
-{
-    return window && BoundDrawFramebuffer() == pictureFbo;
-}
+bool GLWindow::IsCurrent() const { return window && BoundDrawFramebuffer() == pictureFbo; }
 
 void GLWindow::InitOrtho()
 {
@@ -234,7 +493,7 @@ void GLWindow::ReadPicture(std::vector<std::uint8_t>& rgb)
         return;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, pictureFbo);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(pictureFbo ? GL_COLOR_ATTACHMENT0 : GL_BACK);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
     std::vector<std::uint8_t> raw(rgb.size());
     glReadPixels(0, 0, pixelW, pixelH, GL_RGB, GL_UNSIGNED_BYTE, raw.data());
     const std::size_t row = static_cast<std::size_t>(pixelW) * 3;
@@ -247,29 +506,24 @@ void GLWindow::FrameDone()
 {
     if (!window)
         return;
-    if (pictureFbo)
+    // Fit the picture into the drawable with its aspect kept, centred; the bars stay black.
+    const int dw = drawableW, dh = drawableH;
+    int w = dw, h = dw * pixelH / pixelW;
+    if (h > dh)
     {
-        // Fit the picture into the drawable with its aspect kept; the bars stay black.
-        int dw = drawableW, dh = drawableH;
-        int w = dw, h = dw * pixelH / pixelW;
-        if (h > dh)
-        {
-            h = dh;
-            w = dh * pixelW / pixelH;
-        }
-        const int x0 = (dw - w) / 2, y0 = (dh - h) / 2;
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, pictureFbo);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glClearColor(0, 0, 0, 0);
-        glDisable(GL_SCISSOR_TEST);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glBlitFramebuffer(0, 0, pixelW, pixelH, x0, y0, x0 + w, y0 + h, GL_COLOR_BUFFER_BIT,
-                          w == pixelW && h == pixelH ? GL_NEAREST : GL_LINEAR);
-        SDL_GL_SwapWindow(sdlWindow(window));
-        glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo);
-        return;
+        h = dh;
+        w = dh * pixelW / pixelH;
     }
+    const int x0 = (dw - w) / 2, y0 = (dh - h) / 2;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, pictureFbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glClearColor(0, 0, 0, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBlitFramebuffer(0, 0, pixelW, pixelH, x0, y0, x0 + w, y0 + h, GL_COLOR_BUFFER_BIT,
+                      w == pixelW && h == pixelH ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(sdlWindow(window));
+    glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo);
 }
 
 void GLWindow::Disable()
@@ -281,7 +535,10 @@ void GLWindow::Disable()
     context = nullptr;
     // Leaving full-screen restores the desktop's display mode.
     SDL_SetWindowFullscreen(sdlWindow(window), 0);
-    SDL_DestroyWindow(sdlWindow(window));
+    // SDL hides a window before destroying it and waits until the X server says it is unmapped,
+    // which never comes for a window that is gone: that one is only forgotten.
+    if (!g_xWindowLost)
+        SDL_DestroyWindow(sdlWindow(window));
     window = nullptr;
 }
 
@@ -296,6 +553,8 @@ bool GLWindow::HandleOneEvent(bool& quit)
     {
         const int vk = virtualKey(e.key.keysym.sym);
         input.SetKey(vk, true);
+        if (!e.key.repeat)
+            input.CountPress(vk);
         if (vk == VK_ESCAPE)
             quit = true;
         break;
@@ -313,10 +572,18 @@ bool GLWindow::HandleOneEvent(bool& quit)
     case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE)
             quit = true;
+        else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && window)
+            SDL_GL_GetDrawableSize(sdlWindow(window), &drawableW, &drawableH);
+        break;
+    case SDL_SYSWMEVENT:
+        if (destroysOurWindow(e))
+            g_xWindowLost = true;
         break;
     default:
         break;
     }
+    if (g_xWindowLost)
+        quit = true;
     return true;
 }
 

@@ -1,0 +1,48 @@
+#include "support/XvfbServer.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+XvfbServer::XvfbServer(int width, int height)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const std::string fd = std::to_string(fds[1]);
+    pid = fork();
+    if (pid == 0)
+    {
+        close(fds[0]);
+        // -displayfd: the server picks a free display and writes its number once it accepts clients.
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid < 0)
+    {
+        close(fds[0]);
+        return;
+    }
+    std::string number;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    if (!number.empty())
+        display = ":" + number;
+}
+
+XvfbServer::~XvfbServer()
+{
+    if (pid > 0)
+    {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+}
