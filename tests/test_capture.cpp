@@ -27,10 +27,7 @@ std::string env(const char* name)
     return v ? v : "";
 }
 
-bool ready()
-{
-    return !env("VQ_BINARY").empty() && !env("VQ_DATA_DIR").empty() && !env("DISPLAY").empty();
-}
+bool ready() { return !env("VQ_BINARY").empty() && !env("VQ_DATA_DIR").empty() && !env("DISPLAY").empty(); }
 
 #define NEED_PROGRAM()                                                                                       \
     do                                                                                                       \
@@ -50,7 +47,8 @@ std::string tempDir(const std::string& tag)
 int capture(const std::string& target, const std::string& args, std::string* out = nullptr)
 {
     const std::string log = "/tmp/vq_capture_log_" + std::to_string(getpid());
-    const ProgramResult r = RunProgram("--data '" + env("VQ_DATA_DIR") + "' --capture '" + target + "' " + args, log);
+    const ProgramResult r =
+        RunProgram("--data '" + env("VQ_DATA_DIR") + "' --capture '" + target + "' " + args, log);
     std::remove(log.c_str());
     if (out)
         *out = r.output;
@@ -75,7 +73,10 @@ bool exists(const std::string& path)
 // The samples of a capture's WAV, without its header.
 std::string wavData(const std::string& dir) { return ReadWholeFile(dir + "/audio.wav").substr(44); }
 
-bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null 2>&1") == 0; }
+bool haveFfmpeg()
+{
+    return std::system("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null 2>&1") == 0;
+}
 
 // Runs a shell command and returns what it printed.
 std::string shell(const std::string& command)
@@ -94,8 +95,8 @@ std::string shell(const std::string& command)
 
 double probe(const std::string& file, const char* stream, const char* entry)
 {
-    const std::string v = shell("ffprobe -v error -select_streams " + std::string(stream) + " -show_entries stream=" +
-                                entry + " -of default=nw=1:nk=1 '" + file + "'");
+    const std::string v = shell("ffprobe -v error -select_streams " + std::string(stream) +
+                                " -show_entries stream=" + entry + " -of default=nw=1:nk=1 '" + file + "'");
     return v.empty() ? -1.0 : std::atof(v.c_str());
 }
 } // namespace
@@ -104,7 +105,8 @@ TEST(CaptureSeek, FramesFromAStartEqualThoseOfTheWholeRun)
 {
     NEED_PROGRAM();
     // The whole piece up to the dance at one frame a second; then single frames from --start.
-    const std::string whole = tempDir("whole"), vortex = tempDir("seek_vortex"), dance = tempDir("seek_dance");
+    const std::string whole = tempDir("whole"), vortex = tempDir("seek_vortex"),
+                      dance = tempDir("seek_dance");
     ASSERT_EQ(capture(whole, "--fps 1 --until 86 --seed 5"), 0);
     ASSERT_EQ(capture(vortex, "--fps 1 --start 67 --frames 1 --seed 5"), 0);
     ASSERT_EQ(capture(dance, "--fps 1 --start 85 --frames 1 --seed 5"), 0);
@@ -130,7 +132,8 @@ TEST(CaptureRates, ThirtyFramesASecondAreEverySecondFrameOfSixty)
 TEST(CaptureChunks, TwoChunksJoinedEqualOneCapture)
 {
     NEED_PROGRAM();
-    const std::string one = tempDir("one"), c1 = tempDir("chunk1"), c2 = tempDir("chunk2"), c3 = tempDir("chunk3");
+    const std::string one = tempDir("one"), c1 = tempDir("chunk1"), c2 = tempDir("chunk2"),
+                      c3 = tempDir("chunk3");
     ASSERT_EQ(capture(one, "--fps 30 --start 61 --frames 6 --seed 4"), 0);
     // Split on time (--until, then --start) and on frame number (--from-frame).
     ASSERT_EQ(capture(c1, "--fps 30 --start 61 --until 61.1 --seed 4"), 0);
@@ -153,8 +156,10 @@ TEST(CaptureChunks, TwoChunksJoinedEqualOneCapture)
         std::system(("mkdir -p '" + dir + "'").c_str());
         ASSERT_EQ(capture(dir + "/one.mkv", "--lossless --fps 30 --start 61 --frames 6 --seed 4"), 0);
         ASSERT_EQ(capture(dir + "/a.mkv", "--lossless --fps 30 --start 61 --frames 3 --seed 4"), 0);
-        ASSERT_EQ(capture(dir + "/b.mkv", "--lossless --fps 30 --start 61 --from-frame 3 --frames 3 --seed 4"), 0);
-        shell("cd '" + dir + "' && printf \"file 'a.mkv'\\nfile 'b.mkv'\\n\" > list.txt && ffmpeg -v error -f concat "
+        ASSERT_EQ(
+            capture(dir + "/b.mkv", "--lossless --fps 30 --start 61 --from-frame 3 --frames 3 --seed 4"), 0);
+        shell("cd '" + dir +
+              "' && printf \"file 'a.mkv'\\nfile 'b.mkv'\\n\" > list.txt && ffmpeg -v error -f concat "
               "-safe 0 -i list.txt -c copy joined.mkv");
         const auto md5 = [&](const std::string& f, const char* what)
         {
@@ -184,7 +189,8 @@ TEST(CaptureVideo, SoundLastsAsLongAsThePictures)
     {
         const std::string file = dir + f;
         EXPECT_EQ(shell("ffprobe -v error -select_streams v -show_entries stream=r_frame_rate -of "
-                        "default=nw=1:nk=1 '" + file + "'"),
+                        "default=nw=1:nk=1 '" +
+                        file + "'"),
                   "30000/1001\n")
             << f;
         EXPECT_EQ(probe(file, "v", "nb_read_frames -count_frames"), 45) << f;
@@ -198,7 +204,8 @@ TEST(CaptureVideo, SoundLastsAsLongAsThePictures)
     EXPECT_NEAR(mp4Audio, 66216.0 / 44100.0, 1024.0 / 44100.0);
     EXPECT_NEAR(probe(dir + "/a.mp4", "v", "duration"), 45 * 1001.0 / 30000.0, 1e-6);
     EXPECT_EQ(shell("ffprobe -v error -select_streams v -show_entries stream=color_space,color_primaries,"
-                    "color_transfer -of default=nw=1:nk=1 '" + dir + "/a.mp4'"),
+                    "color_transfer -of default=nw=1:nk=1 '" +
+                    dir + "/a.mp4'"),
               "bt709\nbt709\nbt709\n");
     std::system(("rm -rf '" + dir + "'").c_str());
 }
@@ -211,8 +218,8 @@ TEST(CaptureInterrupt, CtrlCLeavesWholeFilesAndResumeGoesOn)
     const pid_t pid = fork();
     if (pid == 0)
     {
-        const std::string cmd = "exec '" + env("VQ_BINARY") + "' --data '" + env("VQ_DATA_DIR") + "' --capture '" +
-                                cut + "' " + args + " > /dev/null 2>&1";
+        const std::string cmd = "exec '" + env("VQ_BINARY") + "' --data '" + env("VQ_DATA_DIR") +
+                                "' --capture '" + cut + "' " + args + " > /dev/null 2>&1";
         execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -250,7 +257,8 @@ TEST(CaptureDiskFull, StopsWithWholeFilesAndSaysHowManyAreComplete)
     // A small file system of its own fills after a few pictures (about 1 MB each).
     const std::string mnt = tempDir("full");
     std::system(("mkdir -p '" + mnt + "'").c_str());
-    if (geteuid() != 0 || std::system(("mount -t tmpfs -o size=3m tmpfs '" + mnt + "' 2>/dev/null").c_str()) != 0)
+    if (geteuid() != 0 ||
+        std::system(("mount -t tmpfs -o size=3m tmpfs '" + mnt + "' 2>/dev/null").c_str()) != 0)
     {
         std::system(("rmdir '" + mnt + "'").c_str());
         GTEST_SKIP() << "cannot mount a small file system here (needs root)";
@@ -273,7 +281,8 @@ TEST(CaptureDiskFull, StopsWithWholeFilesAndSaysHowManyAreComplete)
                static_cast<std::uint32_t>(static_cast<unsigned char>(wav[at + 3])) << 24;
     };
     EXPECT_EQ(le32(40), wav.size() - 44) << "the WAV's header matches what it holds";
-    EXPECT_EQ(wav.size() - 44, static_cast<std::size_t>(complete) * 1470 * 4) << "the sound of the complete frames";
+    EXPECT_EQ(wav.size() - 44, static_cast<std::size_t>(complete) * 1470 * 4)
+        << "the sound of the complete frames";
     std::system(("umount '" + mnt + "' && rmdir '" + mnt + "'").c_str());
 }
 
@@ -305,9 +314,11 @@ TEST(CaptureQuality, TwiceTheSizeReducedIsCloseToTheUsualPicture)
     // A moment of each scene, at 1024 x 768 and at 2048 x 1536 (every target twice as large).
     for (const char* start : {"30", "64", "100"})
     {
-        const std::string one = tempDir(std::string("k1_") + start), two = tempDir(std::string("k2_") + start);
+        const std::string one = tempDir(std::string("k1_") + start),
+                          two = tempDir(std::string("k2_") + start);
         ASSERT_EQ(capture(one, std::string("--fps 30 --frames 1 --seed 8 --start ") + start), 0);
-        ASSERT_EQ(capture(two, std::string("--fps 30 --frames 1 --seed 8 --size 2048x1536 --start ") + start), 0);
+        ASSERT_EQ(capture(two, std::string("--fps 30 --frames 1 --seed 8 --size 2048x1536 --start ") + start),
+                  0);
         int w = 0, h = 0, w2 = 0, h2 = 0;
         const auto small = pixels(one, 0, w, h), large = pixels(two, 0, w2, h2);
         ASSERT_EQ(w2, 2 * w);
@@ -318,8 +329,8 @@ TEST(CaptureQuality, TwiceTheSizeReducedIsCloseToTheUsualPicture)
         std::vector<std::uint8_t> reduced;
         reduce.Result(reduced);
         const double db = psnr(small, reduced);
-        std::printf("at %s s: the 2048 x 1536 picture reduced to 1024 x 768 is %.1f dB from the usual one\n", start,
-                    db);
+        std::printf("at %s s: the 2048 x 1536 picture reduced to 1024 x 768 is %.1f dB from the usual one\n",
+                    start, db);
         // The same picture, sharper: edges differ by a pixel's coverage, nothing moves or changes colour.
         EXPECT_GT(db, 27.0) << start << " s";
         std::system(("rm -rf '" + one + "' '" + two + "'").c_str());

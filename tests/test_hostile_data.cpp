@@ -4,8 +4,8 @@
 // damaged file and fault, and only those; the loaders must refuse or repair what they are given
 // and say so, and the picture drawn from repaired data must still be the piece's.
 #include "app/AssetCheck.h"
-#include "app/PngFile.h"
 #include "app/DataFiles.h"
+#include "app/PngFile.h"
 #include "app/platform/Clock.h"
 #include "app/platform/GLWindow.h"
 #include "audio/PcmTrack.h"

@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 namespace
 {
 // From the floor up.
-const std::vector<std::string> kLayers = {"app/platform", "math",       "audio",  "resource", "render",
-                                          "procedural",   "formats",    "scenes", "app"};
+const std::vector<std::string> kLayers = {"app/platform", "math",    "audio",  "resource", "render",
+                                          "procedural",   "formats", "scenes", "app"};
 
 int layerOf(const std::string& folder)
 {
@@ -84,8 +84,8 @@ TEST(Layering, NoFolderIncludesALayerAboveIt)
             continue; // a header beside the file
         ASSERT_GE(layerOf(to), 0) << inc.file << ":" << inc.line << " includes \"" << inc.target
                                   << "\" from a folder that is no layer";
-        EXPECT_LE(layerOf(to), layerOf(from)) << inc.file << ":" << inc.line << " includes \"" << inc.target
-                                              << "\", a layer above its own";
+        EXPECT_LE(layerOf(to), layerOf(from))
+            << inc.file << ":" << inc.line << " includes \"" << inc.target << "\", a layer above its own";
     }
 }
 

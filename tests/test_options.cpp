@@ -17,7 +17,8 @@ TEST(Options, CaptureLine)
 {
     Options o;
     std::string e;
-    ASSERT_TRUE(parse({"--capture", "out", "--fps", "30", "--start", "60.5", "--frames", "3", "--seed", "9"}, o, e))
+    ASSERT_TRUE(
+        parse({"--capture", "out", "--fps", "30", "--start", "60.5", "--frames", "3", "--seed", "9"}, o, e))
         << e;
     EXPECT_EQ(o.captureDir, "out");
     EXPECT_EQ(o.fps.num, 30);
@@ -30,16 +31,16 @@ TEST(Options, CaptureLine)
 
 TEST(Options, Refusals)
 {
-    for (auto args : std::vector<std::vector<const char*>>{{"--bogus"},
-                                                           {"--start"},
-                                                           {"--start", "abc"},
-                                                           {"--start", "-1"},
-                                                           {"--capture", "d"},
-                                                           {"--capture", "d", "--fps", "0"},
-                                                           {"--capture", "d", "--fps", "10", "--until", "5",
-                                                            "--frames", "3"},
-                                                           {"--frames", "3"},
-                                                           {"--capture", "d", "--fps", "10", "--frames", "2.5"}})
+    for (auto args : std::vector<std::vector<const char*>>{
+             {"--bogus"},
+             {"--start"},
+             {"--start", "abc"},
+             {"--start", "-1"},
+             {"--capture", "d"},
+             {"--capture", "d", "--fps", "0"},
+             {"--capture", "d", "--fps", "10", "--until", "5", "--frames", "3"},
+             {"--frames", "3"},
+             {"--capture", "d", "--fps", "10", "--frames", "2.5"}})
     {
         Options o;
         std::string e;
@@ -52,7 +53,8 @@ TEST(Options, AValueMayBeJoinedToItsOption)
 {
     Options o;
     std::string e;
-    ASSERT_TRUE(parse({"--capture=out", "--fps=30", "--start=60.5", "--frames", "3", "--data=/a=b"}, o, e)) << e;
+    ASSERT_TRUE(parse({"--capture=out", "--fps=30", "--start=60.5", "--frames", "3", "--data=/a=b"}, o, e))
+        << e;
     EXPECT_EQ(o.captureDir, "out");
     EXPECT_EQ(o.fps.num, 30);
     EXPECT_EQ(o.fps.den, 1);

@@ -1,7 +1,7 @@
 // The F1 overlay: its frame timing, and as a user sees it in a capture: absent unless asked for,
 // confined to its corner when asked for, and a missing font leaves it empty with one warning.
-#include "app/PngFile.h"
 #include "app/Overlay.h"
+#include "app/PngFile.h"
 #include "support/RunProgram.h"
 
 #include <gtest/gtest.h>

@@ -51,10 +51,7 @@ std::string dataDirWithout(const std::string& without, const char* tag)
     return d;
 }
 
-bool haveDisplay()
-{
-    return !env("DISPLAY").empty();
-}
+bool haveDisplay() { return !env("DISPLAY").empty(); }
 
 } // namespace
 

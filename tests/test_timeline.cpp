@@ -8,14 +8,8 @@ using Slot = CDemoHandler::Slot;
 
 namespace
 {
-float below(float v)
-{
-    return std::nextafter(v, -1e9f);
-}
-float above(float v)
-{
-    return std::nextafter(v, 1e9f);
-}
+float below(float v) { return std::nextafter(v, -1e9f); }
+float above(float v) { return std::nextafter(v, 1e9f); }
 } // namespace
 
 TEST(Timeline, BoundariesDrawNothing)

@@ -71,7 +71,8 @@ CDemoHandler::CDemoHandler()
     dance = new CDance;
     dance->loadingStep = advance;
     dance->Setup();
-    for (CScene* scene : {static_cast<CScene*>(camRecord), static_cast<CScene*>(vortex), static_cast<CScene*>(dance)})
+    for (CScene* scene :
+         {static_cast<CScene*>(camRecord), static_cast<CScene*>(vortex), static_cast<CScene*>(dance)})
         scene->loadingStep = nullptr;
     bar.Show(LoadingBar::kSteps - 1);
 }
@@ -110,10 +111,17 @@ void CDemoHandler::RunTicks(std::uint64_t sample)
         CScene* scene = nullptr;
         switch (TimelineSlot(static_cast<float>(tick.seconds)))
         {
-        case Slot::Landscape: scene = camRecord; break;
-        case Slot::Vortex: scene = vortex; break;
-        case Slot::Dance: scene = dance; break;
-        default: continue;
+        case Slot::Landscape:
+            scene = camRecord;
+            break;
+        case Slot::Vortex:
+            scene = vortex;
+            break;
+        case Slot::Dance:
+            scene = dance;
+            break;
+        default:
+            continue;
         }
         spectrum.Compute(track, static_cast<std::size_t>(at % track.frames()), fft);
         Tick heard = tick;
@@ -130,12 +138,22 @@ bool CDemoHandler::Run()
     lastSlot = TimelineSlot(bass.seconds);
     switch (lastSlot)
     {
-    case Slot::Quit: return true;
-    case Slot::Landscape: camRecord->Render(); break;
-    case Slot::Vortex: vortex->Render(); break;
-    case Slot::Dance: dance->Render(); break;
-    case Slot::Outro: outro(); break;
-    case Slot::Nothing: return false; // exactly on a boundary: nothing to present
+    case Slot::Quit:
+        return true;
+    case Slot::Landscape:
+        camRecord->Render();
+        break;
+    case Slot::Vortex:
+        vortex->Render();
+        break;
+    case Slot::Dance:
+        dance->Render();
+        break;
+    case Slot::Outro:
+        outro();
+        break;
+    case Slot::Nothing:
+        return false; // exactly on a boundary: nothing to present
     }
     overlay->CountFrame(vqclock::monotonicMicros());
     if (overlayShown)

@@ -47,11 +47,16 @@ const char* slotName(CDemoHandler::Slot s)
 {
     switch (s)
     {
-    case CDemoHandler::Slot::Landscape: return "landscape";
-    case CDemoHandler::Slot::Vortex: return "vortex";
-    case CDemoHandler::Slot::Dance: return "dance";
-    case CDemoHandler::Slot::Outro: return "closing picture";
-    default: return "none";
+    case CDemoHandler::Slot::Landscape:
+        return "landscape";
+    case CDemoHandler::Slot::Vortex:
+        return "vortex";
+    case CDemoHandler::Slot::Dance:
+        return "dance";
+    case CDemoHandler::Slot::Outro:
+        return "closing picture";
+    default:
+        return "none";
     }
 }
 
@@ -91,10 +96,11 @@ std::string frameFile(const std::string& dir, std::uint64_t frame)
 std::string manifestOf(const Options& o)
 {
     std::ostringstream m;
-    m << "fps=" << o.fps.num << "/" << o.fps.den << "\nstart=" << o.start << "\nseed=" << (o.haveSeed ? o.seed : 0)
-      << (o.haveSeed ? "" : " (calendar)") << "\nsize=" << (o.sizeW ? o.sizeW : 1024) << "x"
-      << (o.sizeH ? o.sizeH : 768) << "\nsupersample=" << o.supersample << "\nshutter=" << o.shutter
-      << " over " << o.shutterAngle.num << "/" << o.shutterAngle.den << " degrees\n";
+    m << "fps=" << o.fps.num << "/" << o.fps.den << "\nstart=" << o.start
+      << "\nseed=" << (o.haveSeed ? o.seed : 0) << (o.haveSeed ? "" : " (calendar)")
+      << "\nsize=" << (o.sizeW ? o.sizeW : 1024) << "x" << (o.sizeH ? o.sizeH : 768)
+      << "\nsupersample=" << o.supersample << "\nshutter=" << o.shutter << " over " << o.shutterAngle.num
+      << "/" << o.shutterAngle.den << " degrees\n";
     return m.str();
 }
 
@@ -141,7 +147,8 @@ public:
         const double seconds = static_cast<double>(now - started) / 1e6;
         const double rate = seconds > 0 ? static_cast<double>(done - first) / seconds : 0.0;
         const double left = rate > 0 ? static_cast<double>(total - std::min(total, done)) / rate : 0.0;
-        std::fprintf(stderr, "\rframe %" PRIu64 "/%" PRIu64 "  music %7.2f s  %-15s %6.1f frames/s  %3d:%02d left ",
+        std::fprintf(stderr,
+                     "\rframe %" PRIu64 "/%" PRIu64 "  music %7.2f s  %-15s %6.1f frames/s  %3d:%02d left ",
                      done, total, vqclock::captureMusicSeconds(), scene, rate, static_cast<int>(left) / 60,
                      static_cast<int>(left) % 60);
     }
@@ -179,7 +186,8 @@ struct Pending
 std::uint64_t CaptureEnd(const Options& o)
 {
     vqclock::enterCapture(o.fps, o.start, o.haveSeed, o.seed);
-    const std::uint64_t endSample = static_cast<std::uint64_t>(std::llround(timeline::kEnd * timeline::kTrackRate));
+    const std::uint64_t endSample =
+        static_cast<std::uint64_t>(std::llround(timeline::kEnd * timeline::kTrackRate));
     const double until = o.until >= 0 ? o.until : 1e18;
     const std::uint64_t first = static_cast<std::uint64_t>(o.fromFrame);
     std::uint64_t n = first;
@@ -196,7 +204,8 @@ std::uint64_t CaptureEnd(const Options& o)
     return n;
 }
 
-bool PrepareCapture(const Options& o, const std::string& target, std::uint64_t& firstFrame, std::string& error)
+bool PrepareCapture(const Options& o, const std::string& target, std::uint64_t& firstFrame,
+                    std::string& error)
 {
     firstFrame = static_cast<std::uint64_t>(o.fromFrame);
     if (o.renderOnly || IsVideoName(target))
@@ -231,7 +240,8 @@ bool PrepareCapture(const Options& o, const std::string& target, std::uint64_t& 
     }
     else if (holdsFrames && !o.overwrite)
     {
-        error = "\"" + target + "\" already holds a capture (give --overwrite to replace it, --resume to go on)";
+        error =
+            "\"" + target + "\" already holds a capture (give --overwrite to replace it, --resume to go on)";
         return false;
     }
     else if (holdsFrames)
@@ -366,11 +376,12 @@ int RunCapture(CDemoHandler& demo, const Options& o, const std::string& target, 
 
     const double seconds = progress.Seconds();
     std::printf("captured %" PRIu64 " frames at %" PRId64 "/%" PRId64 " fps from %.3f s: %s\n", complete,
-                o.fps.num, o.fps.den, static_cast<double>(vqclock::captureSample(firstFrame)) / timeline::kTrackRate,
+                o.fps.num, o.fps.den,
+                static_cast<double>(vqclock::captureSample(firstFrame)) / timeline::kTrackRate,
                 sink->Describe().c_str());
     if (firstFrame > from)
-        std::printf("  (went on from frame %" PRIu64 "; frames %" PRIu64 " to %" PRIu64 " were there)\n", firstFrame,
-                    from, firstFrame - 1);
+        std::printf("  (went on from frame %" PRIu64 "; frames %" PRIu64 " to %" PRIu64 " were there)\n",
+                    firstFrame, from, firstFrame - 1);
     for (CDemoHandler::Slot s : order)
         std::printf("  %-16s %6ld frames, %8.1f ms per frame\n", slotName(s), stats[s].frames,
                     stats[s].micros / 1000.0 / static_cast<double>(stats[s].frames));
@@ -392,8 +403,10 @@ int RunCapture(CDemoHandler& demo, const Options& o, const std::string& target, 
     if (g_signal || windowClosed)
     {
         std::fprintf(stderr, "capture: %s; %" PRIu64 " frames are complete%s\n",
-                     g_signal == SIGTERM ? "terminated" : g_signal ? "interrupted" : "the window was closed", complete,
-                     IsVideoName(target) || o.renderOnly ? "" : " (go on with --resume)");
+                     g_signal == SIGTERM ? "terminated"
+                     : g_signal          ? "interrupted"
+                                         : "the window was closed",
+                     complete, IsVideoName(target) || o.renderOnly ? "" : " (go on with --resume)");
         return g_signal == SIGTERM ? 143 : g_signal == SIGINT ? 130 : 1;
     }
     return 0;

@@ -12,7 +12,8 @@ class CDemoHandler;
 // Checks the capture target before anything is loaded: refuses a folder that already holds frames
 // unless --overwrite or --resume, and on --resume finds where to go on (firstFrame). Makes the
 // folder. False with a one-line reason.
-bool PrepareCapture(const Options& o, const std::string& target, std::uint64_t& firstFrame, std::string& error);
+bool PrepareCapture(const Options& o, const std::string& target, std::uint64_t& firstFrame,
+                    std::string& error);
 
 // Runs the capture from firstFrame; returns the exit status: 0 when complete, 1 on a fault, 130
 // after SIGINT, 143 after SIGTERM (what the shell reports for them).

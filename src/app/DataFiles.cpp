@@ -17,13 +17,13 @@ const std::vector<std::string>& RequiredDataFiles()
         for (const char* effect : kShaderEffects)
             for (const char* ending : {".vert", ".frag"})
                 f.push_back(std::string("VQ_SHADER_") + effect + ending);
-        for (const char* name : {kIsland, kCastle, kCameraFlight, kMountainTexture, kBarkTexture, kLeafTexture,
-                                 kCastleTexture, kShrubTexture, kGravelTexture, kMaterialMap})
+        for (const char* name : {kIsland, kCastle, kCameraFlight, kMountainTexture, kBarkTexture,
+                                 kLeafTexture, kCastleTexture, kShrubTexture, kGravelTexture, kMaterialMap})
             f.push_back(name);
         for (const char* face : kSkyFaces)
             f.push_back(face);
-        for (const char* name : {kLogoModel, kWaterCube, kSlimeCube, kLogoPicture, kCodeCard, kGraphicsCard, kCave,
-                                 kCaveTexture})
+        for (const char* name : {kLogoModel, kWaterCube, kSlimeCube, kLogoPicture, kCodeCard, kGraphicsCard,
+                                 kCave, kCaveTexture})
             f.push_back(name);
         std::string list = hlf::MapBackslashes(kCharacterList);
         f.push_back(list.compare(0, 2, "./") == 0 ? list.substr(2) : list);

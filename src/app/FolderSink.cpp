@@ -47,7 +47,8 @@ public:
     bool Put(std::uint64_t frame, std::vector<std::uint8_t>&& rgb, const std::int16_t* samples,
              std::size_t sampleFrames) override
     {
-        return queue.Push(Job{frame, std::move(rgb), std::vector<std::int16_t>(samples, samples + sampleFrames * 2)});
+        return queue.Push(
+            Job{frame, std::move(rgb), std::vector<std::int16_t>(samples, samples + sampleFrames * 2)});
     }
 
     bool Finish() override
@@ -123,8 +124,8 @@ private:
     CaptureFormat format;
     WavWriter wav;
     std::vector<std::thread> threads;
-    mutable std::mutex lock;                                  // guards what follows
-    std::map<std::uint64_t, std::vector<std::int16_t>> done;  // whole pictures waiting for their turn
+    mutable std::mutex lock;                                 // guards what follows
+    std::map<std::uint64_t, std::vector<std::int16_t>> done; // whole pictures waiting for their turn
     std::uint64_t base, nextComplete;
     WorkQueue<Job> queue;
 };

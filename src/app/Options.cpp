@@ -48,7 +48,8 @@ bool setNumber(double& field, const char* name, const char* v, std::string& erro
 
 // A whole number from lo to hi into field.
 template <class T>
-bool setWhole(T& field, const char* name, const char* v, std::string& error, double lo = 0, double hi = 4294967295.0)
+bool setWhole(T& field, const char* name, const char* v, std::string& error, double lo = 0,
+              double hi = 4294967295.0)
 {
     double d = 0;
     if (!wholeNumber(v, d) || d < lo || d > hi)
@@ -117,7 +118,8 @@ const OptionSpec kOptions[] = {
          o.captureDir = v;
          return true;
      }},
-    {"--start", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.start, "--start", v, e); }},
+    {"--start", true,
+     [](Options& o, const char* v, std::string& e) { return setNumber(o.start, "--start", v, e); }},
     {"--av-offset", true,
      [](Options& o, const char* v, std::string& e)
      {
@@ -136,8 +138,10 @@ const OptionSpec kOptions[] = {
          e = std::string("--fps: \"") + v + "\" is no frame rate (N, N.NN or N/D, at most 1000)";
          return false;
      }},
-    {"--until", true, [](Options& o, const char* v, std::string& e) { return setNumber(o.until, "--until", v, e); }},
-    {"--frames", true, [](Options& o, const char* v, std::string& e) { return setWhole(o.frames, "--frames", v, e); }},
+    {"--until", true,
+     [](Options& o, const char* v, std::string& e) { return setNumber(o.until, "--until", v, e); }},
+    {"--frames", true,
+     [](Options& o, const char* v, std::string& e) { return setWhole(o.frames, "--frames", v, e); }},
     {"--from-frame", true,
      [](Options& o, const char* v, std::string& e) { return setWhole(o.fromFrame, "--from-frame", v, e); }},
     {"--lossless", false, [](Options& o, const char*, std::string&) { return o.lossless = true; }},
@@ -149,8 +153,8 @@ const OptionSpec kOptions[] = {
      {
          int w = 0, h = 0;
          char x = 0, rest = 0;
-         if (std::sscanf(v, "%d%c%d%c", &w, &x, &h, &rest) != 3 || (x != 'x' && x != 'X') || w < 64 || h < 48 ||
-             w > 16384 || h > 16384)
+         if (std::sscanf(v, "%d%c%d%c", &w, &x, &h, &rest) != 3 || (x != 'x' && x != 'X') || w < 64 ||
+             h < 48 || w > 16384 || h > 16384)
          {
              e = std::string("--size: \"") + v + "\" is no size (W x H, such as 1920x1080)";
              return false;
@@ -172,7 +176,8 @@ const OptionSpec kOptions[] = {
          return true;
      }},
     {"--supersample", true,
-     [](Options& o, const char* v, std::string& e) { return setWhole(o.supersample, "--supersample", v, e, 1, 4); }},
+     [](Options& o, const char* v, std::string& e)
+     { return setWhole(o.supersample, "--supersample", v, e, 1, 4); }},
     {"--shutter", true,
      [](Options& o, const char* v, std::string& e) { return setWhole(o.shutter, "--shutter", v, e, 1, 64); }},
     {"--shutter-angle", true,
@@ -279,7 +284,8 @@ const char* UsageText()
            "  --data DIR       the data folder (default: $VQDEMO_DATA, else data/ or ../share/vqdemo beside\n"
            "                   the program)\n"
            "  --verbose        write the loaders' diagnostic lines\n"
-           "  --capture DIR    render without real-time audio, writing DIR/frame_NNNNN.png and DIR/audio.wav;\n"
+           "  --capture DIR    render without real-time audio, writing DIR/frame_NNNNN.png and "
+           "DIR/audio.wav;\n"
            "  --capture FILE   or a video: .mp4 or .mov (H.264 and AAC), .mkv (the same, or --lossless)\n"
            "  --fps R          capture frame rate: 30, 29.97 or 60000/1001 (kept exact)\n"
            "  --until S        stop the capture before music time S\n"

@@ -1,16 +1,16 @@
 #include "app/Player.h"
 
 #include "app/AssetCheck.h"
-#include "app/platform/CDemoHandler.h"
 #include "app/Capture.h"
 #include "app/DataDir.h"
-#include "app/platform/Clock.h"
-#include "app/platform/DataNames.h"
 #include "app/DataFiles.h"
 #include "app/Font.h"
+#include "app/Options.h"
+#include "app/platform/CDemoHandler.h"
+#include "app/platform/Clock.h"
+#include "app/platform/DataNames.h"
 #include "app/platform/GLWindow.h"
 #include "app/platform/Timeline.h"
-#include "app/Options.h"
 #include "app/platform/Verbose.h"
 #include "audio/Analysis.h"
 #include "audio/CBass.h"
@@ -91,7 +91,8 @@ bool checkDataAndMusic()
     // never reach its end.
     if (bass.Track().seconds() < kMusicMinSeconds)
     {
-        std::fprintf(stderr, "vqdemo: \"%s\": lasts %.1f s, but the piece runs to 126 s and needs %.0f s of music\n",
+        std::fprintf(stderr,
+                     "vqdemo: \"%s\": lasts %.1f s, but the piece runs to 126 s and needs %.0f s of music\n",
                      datafile::kMusic, bass.Track().seconds(), kMusicMinSeconds);
         return false;
     }
@@ -123,7 +124,8 @@ bool choosePicture(const Options& o, bool capturing, std::string& error)
     glWindow.SetAntialiased(samples > 1 || ss > 1);
     if (g_verbose)
         std::printf("picture: %d x %d%s, %d sample(s) a pixel, %s renderer\n", w * ss, h * ss,
-                    ss > 1 ? (" (reduced to " + std::to_string(w) + " x " + std::to_string(h) + ")").c_str() : "",
+                    ss > 1 ? (" (reduced to " + std::to_string(w) + " x " + std::to_string(h) + ")").c_str()
+                           : "",
                     samples, software ? "software" : "graphics card");
     return (w * ss == glWindow.PictureWidth() && h * ss == glWindow.PictureHeight()) ||
            glWindow.SetPicture(w * ss, h * ss, error);
@@ -216,7 +218,8 @@ int VQ_Main(int argc, char** argv)
 
     if (o.countFrames)
     {
-        std::printf("%llu\n", static_cast<unsigned long long>(CaptureEnd(o) - static_cast<std::uint64_t>(o.fromFrame)));
+        std::printf("%llu\n",
+                    static_cast<unsigned long long>(CaptureEnd(o) - static_cast<std::uint64_t>(o.fromFrame)));
         return 0;
     }
     const std::string outDir = absolute(o.captureDir);

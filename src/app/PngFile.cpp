@@ -31,8 +31,9 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
     png_init_io(png, f);
     // Fast compression: a capture writes thousands of frames; the pixels are the same either way.
     png_set_compression_level(png, 1);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y)
         png_write_row(png, const_cast<png_bytep>(rgb.data() + static_cast<std::size_t>(y) * width * 3));
@@ -46,7 +47,8 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
     return true;
 }
 
-bool ReadPng(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgb, std::string& error)
+bool ReadPng(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgb,
+             std::string& error)
 {
     png_image img;
     std::memset(&img, 0, sizeof img);

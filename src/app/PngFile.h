@@ -8,4 +8,5 @@
 bool WritePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgb,
               std::string& error);
 // Reads an 8-bit RGB or RGBA PNG into RGB (for tests and tools). False with a reason on failure.
-bool ReadPng(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgb, std::string& error);
+bool ReadPng(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgb,
+             std::string& error);

@@ -86,7 +86,8 @@ public:
     bool Put(std::uint64_t, std::vector<std::uint8_t>&& rgb, const std::int16_t* samples,
              std::size_t sampleFrames) override
     {
-        return queue.Push(Job{std::move(rgb), std::vector<std::int16_t>(samples, samples + sampleFrames * 2)});
+        return queue.Push(
+            Job{std::move(rgb), std::vector<std::int16_t>(samples, samples + sampleFrames * 2)});
     }
 
     bool Finish() override
@@ -189,9 +190,10 @@ private:
             video->gop_size = static_cast<int>(2 * format.fps.value() + 0.5);
             av_opt_set(video->priv_data, "preset", "fast", 0);
             av_opt_set(video->priv_data, "crf", "18", 0);
-            scaler = sws_getContext(format.width, format.height, AV_PIX_FMT_RGB24, format.width, format.height,
-                                    AV_PIX_FMT_YUV420P, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
-                                    nullptr, nullptr, nullptr);
+            scaler =
+                sws_getContext(format.width, format.height, AV_PIX_FMT_RGB24, format.width, format.height,
+                               AV_PIX_FMT_YUV420P, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                               nullptr, nullptr, nullptr);
             // Full-range RGB in, BT.709 limited-range YUV out, as the tags say.
             sws_setColorspaceDetails(scaler, sws_getCoefficients(SWS_CS_ITU709), 1,
                                      sws_getCoefficients(SWS_CS_ITU709), 0, 0, 1 << 16, 1 << 16);
@@ -321,7 +323,8 @@ private:
             }
             sound->pts = static_cast<std::int64_t>(audioSamples);
             audioSamples += n;
-            pendingSound.erase(pendingSound.begin(), pendingSound.begin() + static_cast<std::ptrdiff_t>(2 * n));
+            pendingSound.erase(pendingSound.begin(),
+                               pendingSound.begin() + static_cast<std::ptrdiff_t>(2 * n));
             if (!send(audio, audioStream, sound))
                 return false;
         }
@@ -401,7 +404,8 @@ bool IsVideoName(const std::string& target)
     return e == "mp4" || e == "mov" || e == "mkv";
 }
 
-std::unique_ptr<CaptureSink> MakeVideoSink(const std::string& file, const CaptureFormat& format, std::string& error)
+std::unique_ptr<CaptureSink> MakeVideoSink(const std::string& file, const CaptureFormat& format,
+                                           std::string& error)
 {
     auto sink = std::make_unique<VideoSink>(file, format);
     if (!sink->Open(error))

@@ -38,7 +38,8 @@ bool WavWriter::WriteHeader()
     h.text("data", 4);
     h.u32(data);
     const long end = kHeaderBytes + static_cast<long>(frames * kFrameBytes);
-    return std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(h.bytes.data(), 1, h.bytes.size(), file) == h.bytes.size() &&
+    return std::fseek(file, 0, SEEK_SET) == 0 &&
+           std::fwrite(h.bytes.data(), 1, h.bytes.size(), file) == h.bytes.size() &&
            std::fseek(file, end, SEEK_SET) == 0 && std::fflush(file) == 0;
 }
 

@@ -67,4 +67,5 @@ public:
     }
 };
 
-static_assert(sizeof(CDemoHandler::CScene::CCamera::node_t) == 44, "node_t is read straight from 44-byte records");
+static_assert(sizeof(CDemoHandler::CScene::CCamera::node_t) == 44,
+              "node_t is read straight from 44-byte records");

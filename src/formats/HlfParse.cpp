@@ -352,10 +352,10 @@ bool ParseAHLF(const std::string& name, const std::uint8_t* data, std::size_t si
     if (rest != 0)
         faults.add(
             FormatText("size %zu bytes is not a multiple of the 68-byte key: the last %zu bytes are ignored",
-                   size, rest));
+                       size, rest));
     if (whole > static_cast<std::size_t>(kAhlfMaxKeys))
         faults.add(FormatText("holds %zu keys, more than the capacity of %d: the first %d are loaded", whole,
-                          kAhlfMaxKeys, kAhlfMaxKeys));
+                              kAhlfMaxKeys, kAhlfMaxKeys));
     const std::size_t stored = std::min(whole, static_cast<std::size_t>(kAhlfMaxKeys));
     ByteReader r(data, size);
     out.reserve(stored);
@@ -440,8 +440,8 @@ bool ParseOHLF(const std::string& name, const std::uint8_t* data, std::size_t si
         {
             std::string next;
             if (nextLine(next) && !next.empty())
-                faults.add(FormatText("more than %d parts: the lines from line %d on are not read", kOhlfMaxParts,
-                                  lineNo));
+                faults.add(FormatText("more than %d parts: the lines from line %d on are not read",
+                                      kOhlfMaxParts, lineNo));
             return faults.finish(fault);
         }
         const int first = lineNo + 1;
@@ -533,13 +533,14 @@ bool ParseCHLF(const std::string& name, const std::uint8_t* data, std::size_t si
     const std::size_t have = r.remaining() / 44;
     if (have < count)
     {
-        faults.add(
-            FormatText("node count N = %d needs %llu bytes, but only %zu follow the header: %zu nodes are loaded",
-                   n, 44ull * static_cast<unsigned long long>(n), r.remaining(), have));
+        faults.add(FormatText(
+            "node count N = %d needs %llu bytes, but only %zu follow the header: %zu nodes are loaded", n,
+            44ull * static_cast<unsigned long long>(n), r.remaining(), have));
         count = have;
     }
     else if (n <= kChlfMaxNodes && r.remaining() != count * 44)
-        faults.add(FormatText("%zu bytes follow the last of the N = %d nodes", r.remaining() - count * 44, n));
+        faults.add(
+            FormatText("%zu bytes follow the last of the N = %d nodes", r.remaining() - count * 44, n));
     out.reserve(count);
     std::vector<std::size_t> record; // file record of each kept node, for the messages
     FirstOf nonFinite, degenerate, fadeOut;

@@ -1,8 +1,8 @@
 #include "formats/IHLF.h"
 
 #include "app/platform/FileAccess.h"
-#include "math/random.h"
 #include "app/platform/LittleEndian.h"
+#include "math/random.h"
 
 #include <cmath>
 #include <cstdio>

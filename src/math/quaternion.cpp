@@ -7,10 +7,7 @@ float length(quaternion q)
     return static_cast<float>(std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w));
 }
 
-quaternion conjugate(quaternion q)
-{
-    return {q.x, q.y, q.z, -q.w};
-}
+quaternion conjugate(quaternion q) { return {q.x, q.y, q.z, -q.w}; }
 
 quaternion normalize(quaternion q)
 {

@@ -6,12 +6,9 @@ namespace
 {
 // Start value of the classic generator before any seeding.
 std::uint32_t g_state = 1;
-}
+} // namespace
 
-void vq_srand(unsigned int seed)
-{
-    g_state = seed;
-}
+void vq_srand(unsigned int seed) { g_state = seed; }
 
 int vq_rand()
 {

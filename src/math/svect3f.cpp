@@ -8,17 +8,8 @@ float svect3f::length() const
     return static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz));
 }
 
-float svect3f::angle(const svect3f& b) const
-{
-    return std::acos((*this * b) / (length() * b.length()));
-}
+float svect3f::angle(const svect3f& b) const { return std::acos((*this * b) / (length() * b.length())); }
 
-void svect3f::unit()
-{
-    *this /= length();
-}
+void svect3f::unit() { *this /= length(); }
 
-svect3f svect3f::getunit() const
-{
-    return *this / length();
-}
+svect3f svect3f::getunit() const { return *this / length(); }

@@ -241,7 +241,8 @@ int CMetaBall::PolygoniseCell(int i, int j, int k, int index)
         const int a = marching::kEdgeCorner[e][0], b = marching::kEdgeCorner[e][1];
         const int* oa = marching::kCornerOffset[a];
         const int* ob = marching::kCornerOffset[b];
-        InterpEdge(ci[oa[0]], cj[oa[1]], ck[oa[2]], ci[ob[0]], cj[ob[1]], ck[ob[2]], *g[a], *g[b], vp[e], vn[e]);
+        InterpEdge(ci[oa[0]], cj[oa[1]], ck[oa[2]], ci[ob[0]], cj[ob[1]], ck[ob[2]], *g[a], *g[b], vp[e],
+                   vn[e]);
     }
 
     const int c = Index(i, j, k);

@@ -8,8 +8,8 @@
 // display list and the caller's textures are used after MakeNormalMap; the rest is scratch.
 //
 // MakeNormalMap reports its progress as its steps finish (the caller shows them on the loading
-// bar): each octave's filter, the combination, the triangles, the normals, the upload. The steps before the upload are GL-free
-// members that tests and benchmarks call directly.
+// bar): each octave's filter, the combination, the triangles, the normals, the upload. The steps before the
+// upload are GL-free members that tests and benchmarks call directly.
 #include "app/platform/CDemoHandler.h"
 #include "math/svect3f.h"
 

@@ -54,10 +54,10 @@ void clear(float size = kFull)
     if (box < full - border)
     {
         glEnable(GL_SCISSOR_TEST);
-        clearRect(0, full - box, box, box);                 // the square and its border
-        clearRect(full - border, full - box, border, box);  // wrapped left edge
-        clearRect(0, 0, box, border);                       // wrapped top edge
-        clearRect(full - border, 0, border, border);        // wrapped corner
+        clearRect(0, full - box, box, box);                // the square and its border
+        clearRect(full - border, full - box, border, box); // wrapped left edge
+        clearRect(0, 0, box, border);                      // wrapped top edge
+        clearRect(full - border, 0, border, border);       // wrapped corner
         glDisable(GL_SCISSOR_TEST);
     }
     else
@@ -207,8 +207,8 @@ void CBloom::Chain(CPBuffer* src, bool toScreen, float level)
     pass(pbuff3, "bloom_pbuff43", 0, tex3, pbuff4, 64, 1024);
 
     // 10: both glow levels added.
-    addPass(pbuff5, toScreen ? "bloom_add36_pbuff5" : "bloom_pbuff365", res.additiveProg5, tex5a, pbuff3, tex5b,
-            pbuff6);
+    addPass(pbuff5, toScreen ? "bloom_add36_pbuff5" : "bloom_pbuff365", res.additiveProg5, tex5a, pbuff3,
+            tex5b, pbuff6);
 }
 
 void CBloom::Bloom_pBuff(CPBuffer* src, CPBuffer* dst, unsigned dsttex, float strength)

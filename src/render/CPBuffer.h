@@ -59,7 +59,7 @@ private:
     unsigned fbo = 0, colorTex = 0, depthRb = 0;
     unsigned msFbo = 0, msColor = 0, msDepth = 0; // only when multisampled
     int pixelW = 0, pixelH = 0;
-    bool drawn = false; // drawn into since its samples were last resolved
-    int savedBinding = 0;  // texture bound on the caller's unit before BindObj
-    bool nearest = false;  // the image's filters are GL_NEAREST (else GL_LINEAR)
+    bool drawn = false;   // drawn into since its samples were last resolved
+    int savedBinding = 0; // texture bound on the caller's unit before BindObj
+    bool nearest = false; // the image's filters are GL_NEAREST (else GL_LINEAR)
 };

@@ -2,9 +2,9 @@
 // The landscape: an island with a forest, a castle and a sea, seen from the recorded camera
 // flight under a white sky. Each frame is drawn into sceneBuf, run through the bloom into
 // bloomBuf, and drawn on the window through the fade program, whose "fade" comes from the flight.
-#include "formats/CScene.h"
 #include "formats/CIHLF_Object.h"
 #include "formats/CKHLFModel.h"
+#include "formats/CScene.h"
 #include "procedural/CWaterNorm.h"
 #include "render/CPBuffer.h"
 

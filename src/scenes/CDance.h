@@ -2,9 +2,9 @@
 // The dance scene (music time 80.8 to 123 s): MrKalv dancing in a cave in front of a 7 x 7 disco
 // floor whose tiles flash on the bass and colour four lights. Drawn into its own 1024 x 1024
 // target and put on the window through the bloom filter.
-#include "formats/CScene.h"
 #include "formats/CKHLFModel.h"
 #include "formats/COHLFObj.h"
+#include "formats/CScene.h"
 #include "render/CPBuffer.h"
 #include "scenes/DanceFloor.h"
 

@@ -3,8 +3,8 @@
 // blob of metaballs, a logo grid above it, the camera swaying on a path that jumps to a new phase
 // on strong bass beats; drawn into the scene's own buffer and glowed onto the window. The credit
 // cards flash in on those jumps.
-#include "formats/CScene.h"
 #include "formats/CKHLFModel.h"
+#include "formats/CScene.h"
 #include "procedural/CMetaBall.h"
 #include "render/CPBuffer.h"
 #include "scenes/VortexLogic.h"

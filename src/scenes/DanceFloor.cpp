@@ -93,6 +93,7 @@ TileLight DefaultLight(int light)
 {
     // Light 0 shines white by default, the others not at all; every one points down -z.
     const float on = light == 0 ? 1.0f : 0.0f;
-    return TileLight{{0.0f, 0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 0.0f, 1.0f}, {on, on, on, 1.0f}, {on, on, on, 1.0f}};
+    return TileLight{
+        {0.0f, 0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 0.0f, 1.0f}, {on, on, on, 1.0f}, {on, on, on, 1.0f}};
 }
 } // namespace dancefloor

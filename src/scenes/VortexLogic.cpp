@@ -83,7 +83,10 @@ svect3f RingPosition(const Ring& ring, double t)
     return svect3f(ring.pos.x, ring.pos.y, ring.pos.z + kRingSpeed * static_cast<float>(t - ring.since));
 }
 
-float RingAngle(const Ring& ring, double t) { return ring.angle + ring.speed * static_cast<float>(t - ring.since); }
+float RingAngle(const Ring& ring, double t)
+{
+    return ring.angle + ring.speed * static_cast<float>(t - ring.since);
+}
 
 bool RespawnRing(Ring& ring, double t, int (*draw)())
 {

@@ -15,10 +15,11 @@ constexpr int kRingsUsed = 5;
 constexpr int kProfileSteps = 12; // points around the ring's profile
 constexpr int kRingSegments = 11; // the ring is open: 11 of the 12 steps, 330 degrees
 constexpr float kInnerRadius = 12.0f, kOuterRadius = 14.0f, kRingDepth = -6.0f;
-constexpr float kRingSpeed = 60.0f;       // units per second towards the viewer
-constexpr float kRingRestart = -120.0f;   // depth a ring starts again from once it passed the viewer
-constexpr float kJumpLevel = timeline::kJumpLevel;        // bass level a beat must exceed to move the camera
-constexpr std::uint32_t kJumpGapMs = timeline::kJumpGapMs; // at least this long (strictly more) between two jumps
+constexpr float kRingSpeed = 60.0f;                // units per second towards the viewer
+constexpr float kRingRestart = -120.0f;            // depth a ring starts again from once it passed the viewer
+constexpr float kJumpLevel = timeline::kJumpLevel; // bass level a beat must exceed to move the camera
+constexpr std::uint32_t kJumpGapMs =
+    timeline::kJumpGapMs; // at least this long (strictly more) between two jumps
 constexpr float kLogoStep = 0.01f;
 
 // One flying ring (the scene's ring_t), as it was when its flight began at music time `since`.
@@ -56,8 +57,8 @@ bool BeatJumpDue(float level, std::uint32_t now, std::uint32_t lastJump);
 // The new sway phase from one draw of the piece's generator: 0 to 62.7 in steps of 0.1.
 float JumpPhase(int draw);
 
-// "spos" components (one step a tick): moved by step in their direction, then clamped to [0, 1], turning round at
-// each end (falling = true means moving down).
+// "spos" components (one step a tick): moved by step in their direction, then clamped to [0, 1], turning
+// round at each end (falling = true means moving down).
 void StepClamped(float& value, bool& falling, float step);
 // "interp": moved by step, turning round once past 0 or 1 but never clamped, so it overshoots
 // by up to one step.

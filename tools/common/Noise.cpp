@@ -13,10 +13,7 @@ std::uint64_t Rng::next()
     return z ^ (z >> 31);
 }
 
-double Rng::uniform()
-{
-    return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0);
-}
+double Rng::uniform() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
 
 namespace
 {
@@ -29,27 +26,22 @@ std::uint32_t mix(std::uint32_t h)
     h ^= h >> 16;
     return h;
 }
-float smooth(float t)
-{
-    return t * t * t * (t * (t * 6 - 15) + 10);
-}
-int wrapi(int i, int period)
-{
-    return period > 0 ? ((i % period) + period) % period : i;
-}
+float smooth(float t) { return t * t * t * (t * (t * 6 - 15) + 10); }
+int wrapi(int i, int period) { return period > 0 ? ((i % period) + period) % period : i; }
 } // namespace
 
 float hash2(int x, int y, std::uint32_t seed)
 {
-    const std::uint32_t h = mix(static_cast<std::uint32_t>(x) * 0x8DA6B343u ^ static_cast<std::uint32_t>(y) * 0xD8163841u ^
-                                seed * 0xCB1AB31Fu);
+    const std::uint32_t h = mix(static_cast<std::uint32_t>(x) * 0x8DA6B343u ^
+                                static_cast<std::uint32_t>(y) * 0xD8163841u ^ seed * 0xCB1AB31Fu);
     return static_cast<float>(h >> 8) * (1.0f / 16777216.0f);
 }
 
 float hash3(int x, int y, int z, std::uint32_t seed)
 {
-    const std::uint32_t h = mix(static_cast<std::uint32_t>(x) * 0x8DA6B343u ^ static_cast<std::uint32_t>(y) * 0xD8163841u ^
-                                static_cast<std::uint32_t>(z) * 0x61C88647u ^ seed * 0xCB1AB31Fu);
+    const std::uint32_t h =
+        mix(static_cast<std::uint32_t>(x) * 0x8DA6B343u ^ static_cast<std::uint32_t>(y) * 0xD8163841u ^
+            static_cast<std::uint32_t>(z) * 0x61C88647u ^ seed * 0xCB1AB31Fu);
     return static_cast<float>(h >> 8) * (1.0f / 16777216.0f);
 }
 

@@ -1,8 +1,8 @@
 #include "IslandTerrain.h"
 
 #include "Noise.h"
-#include "formats/IHLF.h"
 #include "Shaping.h"
+#include "formats/IHLF.h"
 
 #include <algorithm>
 #include <cmath>

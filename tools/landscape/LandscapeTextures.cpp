@@ -17,8 +17,8 @@ using vqtools::fbm2;
 using vqtools::hash2;
 using vqtools::Image;
 using vqtools::mix;
-using vqtools::scale;
 using vqtools::Rgb;
+using vqtools::scale;
 
 constexpr double kPi = 3.14159265358979323846;
 

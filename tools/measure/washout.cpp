@@ -69,8 +69,8 @@ int main(int argc, char** argv)
         lo = std::min(lo, m);
         hi = std::max(hi, m);
     }
-    std::printf("frames %ld, washed out %ld (%.1f %%), longest run %ld, runs over 2 frames %ld\n", frames, washed,
-                100.0 * washed / frames, longest, longRuns);
+    std::printf("frames %ld, washed out %ld (%.1f %%), longest run %ld, runs over 2 frames %ld\n", frames,
+                washed, 100.0 * washed / frames, longest, longRuns);
     std::printf("pixels below luma 200: %.1f %% on average; mean luma %.1f (from %.1f to %.1f)\n",
                 100.0 * darkSum / frames, lumaSum / frames, lo, hi);
     if (argc >= 4)
@@ -82,7 +82,8 @@ int main(int argc, char** argv)
         const auto frameAt = [&](double t) { return static_cast<long>(std::floor((t - start) * fps + 0.5)); };
         int beats = 0, swelling = 0;
         double rises = 0;
-        for (double b = timeline::kBeatZeroSeconds + std::ceil((start - timeline::kBeatZeroSeconds) / beat) * beat;
+        for (double b =
+                 timeline::kBeatZeroSeconds + std::ceil((start - timeline::kBeatZeroSeconds) / beat) * beat;
              frameAt(b + 0.12) < frames; b += beat)
         {
             const long before = frameAt(b - 0.06);
@@ -97,8 +98,8 @@ int main(int argc, char** argv)
             rises += rise;
         }
         if (beats)
-            std::printf("beats %d, the picture brightens on %d (mean luma up %.1f on average)\n", beats, swelling,
-                        rises / beats);
+            std::printf("beats %d, the picture brightens on %d (mean luma up %.1f on average)\n", beats,
+                        swelling, rises / beats);
     }
     return 0;
 }

@@ -6,10 +6,7 @@ CInput input;
 
 namespace
 {
-bool inRange(int key)
-{
-    return key >= 0 && key < 256;
-}
+bool inRange(int key) { return key >= 0 && key < 256; }
 } // namespace
 
 CInput::CInput()
@@ -25,10 +22,7 @@ void CInput::SetKey(int key, bool down)
     keys[key] = down ? 1 : 0;
 }
 
-int CInput::Pressed(int key) const
-{
-    return inRange(key) ? keys[key] : 0;
-}
+int CInput::Pressed(int key) const { return inRange(key) ? keys[key] : 0; }
 
 void CInput::CountPress(int key)
 {

@@ -29,7 +29,8 @@ std::uint64_t framesToUnits(std::uint64_t frame, int subframe, std::int64_t unit
     const u128 perFrame = static_cast<u128>(g_subframes) * 360u * static_cast<std::uint64_t>(g_angle.den);
     const u128 position = static_cast<u128>(frame) * perFrame +
                           static_cast<u128>(subframe) * static_cast<std::uint64_t>(g_angle.num);
-    const u128 n = position * static_cast<std::uint64_t>(unitsPerSecond) * static_cast<std::uint64_t>(g_fps.den);
+    const u128 n =
+        position * static_cast<std::uint64_t>(unitsPerSecond) * static_cast<std::uint64_t>(g_fps.den);
     const u128 d = perFrame * static_cast<std::uint64_t>(g_fps.num);
     return static_cast<std::uint64_t>((n + d / 2) / d);
 }
@@ -109,7 +110,8 @@ void enterCapture(const FrameRate& fps, double startSeconds, bool haveSeed, unsi
 {
     g_capture = true;
     g_fps = fps;
-    g_startSample = static_cast<std::uint64_t>(std::llround(std::max(0.0, startSeconds) * timeline::kTrackRate));
+    g_startSample =
+        static_cast<std::uint64_t>(std::llround(std::max(0.0, startSeconds) * timeline::kTrackRate));
     g_haveSeed = haveSeed;
     g_seed = seed;
     g_frame = 0;
@@ -125,10 +127,7 @@ void enterCapture(double fps, double startSeconds, bool haveSeed, unsigned seed)
     enterCapture(FrameRate{r.num / g, r.den / g}, startSeconds, haveSeed, seed);
 }
 
-bool captureMode()
-{
-    return g_capture;
-}
+bool captureMode() { return g_capture; }
 
 void setShutter(int subframes, const FrameRate& angle)
 {
@@ -142,10 +141,7 @@ void setCaptureFrame(std::uint64_t frame, int subframe)
     g_subframe = subframe;
 }
 
-std::uint64_t captureFrame()
-{
-    return g_frame;
-}
+std::uint64_t captureFrame() { return g_frame; }
 
 std::uint64_t captureSample(std::uint64_t frame)
 {
@@ -157,8 +153,5 @@ std::uint64_t captureSample()
     return g_startSample + framesToUnits(g_frame, g_subframe, timeline::kTrackRate);
 }
 
-double captureMusicSeconds()
-{
-    return static_cast<double>(captureSample()) / timeline::kTrackRate;
-}
+double captureMusicSeconds() { return static_cast<double>(captureSample()) / timeline::kTrackRate; }
 } // namespace vqclock

@@ -50,7 +50,4 @@ double captureMusicSeconds();
 } // namespace vqclock
 
 // The scenes' spelling of the millisecond clock.
-inline std::uint32_t timeGetTime()
-{
-    return vqclock::timeGetTime();
-}
+inline std::uint32_t timeGetTime() { return vqclock::timeGetTime(); }

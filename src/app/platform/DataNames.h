@@ -19,7 +19,8 @@ constexpr const char* kShrubTexture = "kratt_01_r.bmp";
 constexpr const char* kGravelTexture = "grus_01_r.bmp";
 constexpr const char* kMaterialMap = "MatMap4.bmp";
 // The sky's cube faces in the order +x, -x, +y, -y, +z, -z.
-constexpr const char* kSkyFaces[6] = {"pos_x.bmp", "neg_x.bmp", "pos_y.bmp", "neg_y.bmp", "pos_z.bmp", "neg_z.bmp"};
+constexpr const char* kSkyFaces[6] = {"pos_x.bmp", "neg_x.bmp", "pos_y.bmp",
+                                      "neg_y.bmp", "pos_z.bmp", "neg_z.bmp"};
 
 // Vortex
 constexpr const char* kLogoModel = "kro_logo2.khlf";
@@ -37,6 +38,6 @@ constexpr const char* kCharacterFolder = "MrKalv"; // the list and its parts' fi
 constexpr const char* kCharacterListFile = "MrKalv.ohlf";
 
 // Shader pairs: "VQ_SHADER_" + effect + ".vert" / ".frag".
-constexpr const char* kShaderEffects[9] = {"Additiv", "Fade",    "Transparent", "Brightpass", "Blur",
-                                           "Terrain", "Vann",    "EnvMap",      "Logo"};
+constexpr const char* kShaderEffects[9] = {"Additiv", "Fade", "Transparent", "Brightpass", "Blur",
+                                           "Terrain", "Vann", "EnvMap",      "Logo"};
 } // namespace datafile

@@ -18,10 +18,7 @@ GLWindow glWindow;
 
 namespace
 {
-SDL_Window* sdlWindow(void* w)
-{
-    return static_cast<SDL_Window*>(w);
-}
+SDL_Window* sdlWindow(void* w) { return static_cast<SDL_Window*>(w); }
 
 // The virtual-key codes the piece was written against.
 int virtualKey(SDL_Keycode k)
@@ -34,29 +31,49 @@ int virtualKey(SDL_Keycode k)
         return 112 + (k - SDLK_F1);
     switch (k)
     {
-    case SDLK_BACKSPACE: return 8;
-    case SDLK_TAB: return 9;
-    case SDLK_RETURN: return 13;
+    case SDLK_BACKSPACE:
+        return 8;
+    case SDLK_TAB:
+        return 9;
+    case SDLK_RETURN:
+        return 13;
     case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return 16;
+    case SDLK_RSHIFT:
+        return 16;
     case SDLK_LCTRL:
-    case SDLK_RCTRL: return 17;
+    case SDLK_RCTRL:
+        return 17;
     case SDLK_LALT:
-    case SDLK_RALT: return 18;
-    case SDLK_PAUSE: return 19;
-    case SDLK_ESCAPE: return 27;
-    case SDLK_SPACE: return 32;
-    case SDLK_PAGEUP: return 33;
-    case SDLK_PAGEDOWN: return 34;
-    case SDLK_END: return 35;
-    case SDLK_HOME: return 36;
-    case SDLK_LEFT: return 37;
-    case SDLK_UP: return 38;
-    case SDLK_RIGHT: return 39;
-    case SDLK_DOWN: return 40;
-    case SDLK_INSERT: return 45;
-    case SDLK_DELETE: return 46;
-    default: return -1;
+    case SDLK_RALT:
+        return 18;
+    case SDLK_PAUSE:
+        return 19;
+    case SDLK_ESCAPE:
+        return 27;
+    case SDLK_SPACE:
+        return 32;
+    case SDLK_PAGEUP:
+        return 33;
+    case SDLK_PAGEDOWN:
+        return 34;
+    case SDLK_END:
+        return 35;
+    case SDLK_HOME:
+        return 36;
+    case SDLK_LEFT:
+        return 37;
+    case SDLK_UP:
+        return 38;
+    case SDLK_RIGHT:
+        return 39;
+    case SDLK_DOWN:
+        return 40;
+    case SDLK_INSERT:
+        return 45;
+    case SDLK_DELETE:
+        return 46;
+    default:
+        return -1;
     }
 }
 
@@ -499,7 +516,8 @@ void GLWindow::ReadPicture(std::vector<std::uint8_t>& rgb)
     const std::size_t row = static_cast<std::size_t>(pixelW) * 3;
     for (int y = 0; y < pixelH; ++y) // GL reads bottom row first
         std::copy(raw.begin() + static_cast<long>(row * (pixelH - 1 - y)),
-                  raw.begin() + static_cast<long>(row * (pixelH - y)), rgb.begin() + static_cast<long>(row * y));
+                  raw.begin() + static_cast<long>(row * (pixelH - y)),
+                  rgb.begin() + static_cast<long>(row * y));
 }
 
 void GLWindow::FrameDone()

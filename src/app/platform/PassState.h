@@ -12,9 +12,9 @@ struct PassState
     bool texture2D = true; // fixed-function 2-D texturing on unit 0 (the other units never texture)
     bool depthTest = false;
     bool lighting = false;
-    int lights = 0;          // lights 0 .. lights - 1 switched on, the rest of the first four off
-    bool outlines = false;   // polygons drawn as their outlines
-    float lineWidth = 1.0f;  // pixels
+    int lights = 0;         // lights 0 .. lights - 1 switched on, the rest of the first four off
+    bool outlines = false;  // polygons drawn as their outlines
+    float lineWidth = 1.0f; // pixels
     float clearColour[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 };
 
