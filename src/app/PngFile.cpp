@@ -1,6 +1,7 @@
 #include "app/PngFile.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -30,7 +31,11 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
     }
     png_init_io(png, f);
     // Fast compression: a capture writes thousands of frames; the pixels are the same either way.
+    // One filter (the left neighbour's difference) coded by runs takes half the time of trying
+    // every filter on every row, for files a few percent larger.
     png_set_compression_level(png, 1);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_set_compression_strategy(png, Z_RLE);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);

@@ -188,7 +188,9 @@ private:
             video->color_trc = AVCOL_TRC_BT709;
             video->color_range = AVCOL_RANGE_MPEG;
             video->gop_size = static_cast<int>(2 * format.fps.value() + 0.5);
-            av_opt_set(video->priv_data, "preset", "fast", 0);
+            // A fast preset at a low CRF: the encoder runs beside the drawing, and a capture is
+            // usually encoded once more for publishing anyway.
+            av_opt_set(video->priv_data, "preset", "veryfast", 0);
             av_opt_set(video->priv_data, "crf", "18", 0);
             scaler =
                 sws_getContext(format.width, format.height, AV_PIX_FMT_RGB24, format.width, format.height,
