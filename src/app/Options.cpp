@@ -27,7 +27,7 @@ bool wholeNumber(const char* s, double& v)
 
 // One option of the command line: a flag, or an option with a value ("--opt value" or
 // "--opt=value"), which `set` checks and stores.
-struct OptionSpec
+struct OptionEntry
 {
     const char* name;
     bool takesValue;
@@ -64,7 +64,7 @@ bool setWhole(T& field, const char* name, const char* v, std::string& error, dou
     return true;
 }
 
-const OptionSpec kOptions[] = {
+const OptionEntry kOptions[] = {
     {"--help", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
     {"-h", false, [](Options& o, const char*, std::string&) { return o.help = true; }},
     {"--version", false, [](Options& o, const char*, std::string&) { return o.version = true; }},
@@ -197,11 +197,11 @@ const OptionSpec kOptions[] = {
      [](Options& o, const char* v, std::string& e) { return o.haveSeed = setWhole(o.seed, "--seed", v, e); }},
 };
 
-const OptionSpec* findOption(const std::string& name)
+const OptionEntry* findOption(const std::string& name)
 {
-    for (const OptionSpec& spec : kOptions)
-        if (name == spec.name)
-            return &spec;
+    for (const OptionEntry& entry : kOptions)
+        if (name == entry.name)
+            return &entry;
     return nullptr;
 }
 
@@ -319,8 +319,8 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error)
         const std::string arg = argv[i];
         const std::size_t eq = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
         const std::string name = arg.substr(0, eq);
-        const OptionSpec* spec = findOption(name);
-        if (!spec)
+        const OptionEntry* option = findOption(name);
+        if (!option)
         {
             error = "unknown option \"" + name + "\"";
             return false;
@@ -328,14 +328,14 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error)
         std::string value;
         if (eq != std::string::npos)
         {
-            if (!spec->takesValue)
+            if (!option->takesValue)
             {
                 error = name + " takes no value";
                 return false;
             }
             value = arg.substr(eq + 1);
         }
-        else if (spec->takesValue)
+        else if (option->takesValue)
         {
             if (i + 1 >= argc)
             {
@@ -344,7 +344,7 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error)
             }
             value = argv[++i];
         }
-        if (!spec->set(o, value.c_str(), error))
+        if (!option->set(o, value.c_str(), error))
             return false;
     }
     return checkTogether(o, error);

@@ -76,3 +76,36 @@ void CTexture::Upload(unsigned minFilter, unsigned magFilter)
 }
 
 void CTexture::Bind() { glBindTexture(GL_TEXTURE_2D, texId); }
+
+void CubeFaceLoader::Load(int target, const char* file)
+{
+    BitmapImage img;
+    std::string error;
+    // The shared bitmap reader checks the header against the file, so nothing past the loaded
+    // pixels is ever read.
+    if (ReadBitmap(file, img, error, topFirst) == 0)
+    {
+        // GL refuses a face that is not square or not the size of the others. Without a side
+        // settled beforehand the first square face settles it.
+        if (side == 0 && img.width == img.height)
+            side = img.width;
+        const std::string shape = CubeFaceFault(img, side);
+        if (!shape.empty())
+            error = "\"" + std::string(file) + "\": " + shape + "; the face is left out";
+    }
+    if (!error.empty())
+    {
+        if (error != lastFault)
+            std::fprintf(stderr, "%s: %s\n", name.c_str(), error.c_str());
+        lastFault = error;
+        return;
+    }
+    ClearGlErrors();
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(static_cast<GLenum>(target), 0, GL_RGB, img.width, img.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                 img.rgb.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    ReportGlErrors(name.c_str(), file);
+}

@@ -44,6 +44,23 @@ int CubeMapSideOfFiles(const std::vector<std::string>& files);
 // Why a face cannot be a face of a cube map of that side (without the file name), or "".
 std::string CubeFaceFault(const BitmapImage& face, int side);
 
+// Loads faces of the cube map bound on the active unit from 24-bit bitmaps, with linear filters.
+// Each must be a square of `side` pixels (0: the first square face settles it). A face that cannot
+// be read or has another shape is reported under `who`, a fault repeated face after face only
+// once, and left out.
+class CubeFaceLoader
+{
+public:
+    CubeFaceLoader(const char* who, bool topRowFirst) : name(who), topFirst(topRowFirst) {}
+    void Load(int target, const char* file);
+
+    int side = 0;
+
+private:
+    std::string name, lastFault;
+    bool topFirst;
+};
+
 // Decodes a JPEG file into packed RGB, first row of the file first. False with a reason naming the
 // file when it cannot be opened or decoded; never crashes on a damaged file.
 bool ReadJpeg(const std::string& file, int& width, int& height, std::vector<std::uint8_t>& rgb,

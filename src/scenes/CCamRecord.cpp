@@ -7,7 +7,6 @@
 #include "render/CBloom.h"
 #include "resource/CResource.h"
 #include "resource/CTexture.h"
-#include "resource/GlErrors.h"
 
 #include <GL/glew.h>
 
@@ -67,38 +66,7 @@ void CDemoHandler::CCamRecord::AdvanceSea(int& layer, float& interp, float dt)
     }
 }
 
-void CDemoHandler::CCamRecord::cubetex(int target, const char* file)
-{
-    BitmapImage img;
-    std::string error;
-    // The shared bitmap reader checks the header against the file, so nothing past the loaded
-    // pixels is ever read; the rows come top row first, as the cube map's faces are laid out.
-    if (ReadBitmap(file, img, error, true) == 0)
-    {
-        // GL refuses a face that is not square or not the size of the others. Without a side
-        // settled beforehand the first square face settles it.
-        if (cubeSide == 0 && img.width == img.height)
-            cubeSide = img.width;
-        const std::string shape = CubeFaceFault(img, cubeSide);
-        if (!shape.empty())
-            error = "\"" + std::string(file) + "\": " + shape + "; the face is left out";
-    }
-    if (!error.empty())
-    {
-        if (error != cubeFault)
-            std::fprintf(stderr, "landscape: sky cube face: %s\n", error.c_str());
-        cubeFault = error;
-        return;
-    }
-    ClearGlErrors();
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(static_cast<GLenum>(target), 0, GL_RGB, img.width, img.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
-                 img.rgb.data());
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    ReportGlErrors("landscape: sky cube face", file);
-}
+void CDemoHandler::CCamRecord::cubetex(int target, const char* file) { cubeFaces.Load(target, file); }
 
 void CDemoHandler::CCamRecord::Setup()
 {
@@ -180,7 +148,8 @@ void CDemoHandler::CCamRecord::LoadSky()
     glGenTextures(1, &envTex);
     glBindTexture(GL_TEXTURE_CUBE_MAP, envTex);
     // The size most faces share is the cube's; a face of another size is left out.
-    cubeSide = CubeMapSideOfFiles(std::vector<std::string>(datafile::kSkyFaces, datafile::kSkyFaces + 6));
+    cubeFaces.side =
+        CubeMapSideOfFiles(std::vector<std::string>(datafile::kSkyFaces, datafile::kSkyFaces + 6));
     for (int face = 0; face < 6; ++face)
         cubetex(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, datafile::kSkyFaces[face]);
 }

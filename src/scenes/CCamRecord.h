@@ -7,6 +7,7 @@
 #include "formats/CScene.h"
 #include "procedural/CWaterNorm.h"
 #include "render/CPBuffer.h"
+#include "resource/CTexture.h"
 
 #include <string>
 
@@ -21,7 +22,7 @@ public:
     void Tick(const CDemoHandler::Tick& tick) override;
 
     // One cube-map face from a bitmap, top row first; the cube map must be bound. A face that
-    // cannot be read, or is not a square of cubeSide pixels, is reported (once per fault) and
+    // cannot be read, or is not a square of the cube's side, is reported (once per fault) and
     // left out; so is a face GL refuses.
     void cubetex(int target, const char* file);
 
@@ -55,6 +56,5 @@ private:
     void DrawSea();
     void Composite();
 
-    std::string cubeFault; // the last cube-face fault reported
-    int cubeSide = 0;      // the sky cube's side, settled from its six faces before they load
+    CubeFaceLoader cubeFaces{"landscape: sky cube face", true}; // top row first, as the faces are laid out
 };

@@ -10,7 +10,6 @@
 #include "render/CBloom.h"
 #include "resource/CResource.h"
 #include "resource/CTexture.h"
-#include "resource/GlErrors.h"
 
 #include <GL/glew.h>
 
@@ -64,34 +63,7 @@ void loadTexture(CTexture& tex, const char* file)
 }
 } // namespace
 
-void CDemoHandler::CVortex::cubetex(int face, const char* file)
-{
-    BitmapImage img;
-    std::string error;
-    if (ReadBitmap(file, img, error) == 0)
-    {
-        // GL refuses a face that is not square or not the size of the others. Without a side
-        // settled beforehand the first square face settles it.
-        if (cubeSide == 0 && img.width == img.height)
-            cubeSide = img.width;
-        const std::string shape = CubeFaceFault(img, cubeSide);
-        if (!shape.empty())
-            error = "\"" + std::string(file) + "\": " + shape + "; the face is left out";
-    }
-    if (!error.empty())
-    {
-        if (error != lastCubeFault)
-            std::fprintf(stderr, "vortex: cube map face: %s\n", error.c_str());
-        lastCubeFault = error;
-        return;
-    }
-    ClearGlErrors();
-    glTexImage2D(static_cast<GLenum>(face), 0, GL_RGB, img.width, img.height, 0, GL_RGB, GL_UNSIGNED_BYTE,
-                 img.rgb.data());
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    ReportGlErrors("vortex: cube map face", file);
-}
+void CDemoHandler::CVortex::cubetex(int face, const char* file) { cubeFaces.Load(face, file); }
 
 void CDemoHandler::CVortex::Setup()
 {
@@ -131,13 +103,13 @@ void CDemoHandler::CVortex::LoadBlob()
     glActiveTexture(GL_TEXTURE0);
     glGenTextures(1, &waterCube);
     glBindTexture(GL_TEXTURE_CUBE_MAP, waterCube);
-    cubeSide = CubeMapSideOfFiles({datafile::kWaterCube});
+    cubeFaces.side = CubeMapSideOfFiles({datafile::kWaterCube});
     for (GLenum face : kCubeFaces)
         cubetex(static_cast<int>(face), datafile::kWaterCube);
     glGenTextures(1, &slimeCube);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_CUBE_MAP, slimeCube);
-    cubeSide = CubeMapSideOfFiles({datafile::kSlimeCube});
+    cubeFaces.side = CubeMapSideOfFiles({datafile::kSlimeCube});
     for (GLenum face : kCubeFaces)
         cubetex(static_cast<int>(face), datafile::kSlimeCube);
     glActiveTexture(GL_TEXTURE0);

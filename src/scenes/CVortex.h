@@ -7,6 +7,7 @@
 #include "formats/CScene.h"
 #include "procedural/CMetaBall.h"
 #include "render/CPBuffer.h"
+#include "resource/CTexture.h"
 #include "scenes/VortexLogic.h"
 
 #include <cstdint>
@@ -24,7 +25,7 @@ public:
     void Tick(const CDemoHandler::Tick& tick) override;
 
     // Loads one face of the cube map bound on the active unit from a 24-bit bitmap, rows as the
-    // file stores them. A file that cannot be read, or is not a square of cubeSide pixels, is
+    // file stores them. A file that cannot be read, or is not a square of the cube's side, is
     // reported and leaves the face without image; so does a face GL refuses.
     void cubetex(int face, const char* file);
 
@@ -60,6 +61,5 @@ private:
     void CompileRingList();
     void LoadLogoGrid();
     void DrawCredit(std::uint32_t now);
-    std::string lastCubeFault; // a bad face file is reported once, not for each of its six faces
-    int cubeSide = 0;          // the side of the cube map being loaded, from its face file
+    CubeFaceLoader cubeFaces{"vortex: cube map face", false}; // rows as the files store them
 };
