@@ -40,7 +40,7 @@ std::vector<std::uint8_t> frame(const std::string& dir, int f)
 bool inPanel(std::size_t pixel)
 {
     const std::size_t x = pixel % 1024, y = pixel / 1024;
-    return x >= 8 && x < 388 && y >= 8 && y < 120;
+    return x >= 8 && x < 388 && y >= 8 && y < 146;
 }
 
 // Captures two frames of the dance scene into dir; environment: "NAME=value ..." for the program.

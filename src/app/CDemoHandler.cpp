@@ -157,7 +157,7 @@ bool CDemoHandler::Run()
     }
     overlay->CountFrame(vqclock::monotonicMicros());
     if (overlayShown)
-        overlay->Draw(bass.seconds, SlotName(lastSlot), bass.range(2, 3));
+        overlay->Draw(bass.seconds, SlotName(lastSlot), bass.range(2, 3), bass.AvOffsetMs(), bass.LeadMs());
     glWindow.FrameDone();
     // How long this frame took from reading the clock to reaching the screen tells the clock how
     // far ahead to draw the next ones.

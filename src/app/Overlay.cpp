@@ -17,14 +17,15 @@ void Overlay::CountFrame(std::int64_t nowMicros)
     lastMicros = nowMicros;
 }
 
-void Overlay::Draw(float musicSeconds, const char* scene, float bassLevel) const
+void Overlay::Draw(float musicSeconds, const char* scene, float bassLevel, double avOffsetMs,
+                   double leadMs) const
 {
     PassState state;
     state.texture2D = false;
     glWindow.BeginOrtho(state);
     glLoadIdentity();
     // Pixels: the font is 24 px high and 14 px wide a character; the longest line has 26.
-    constexpr int kLeft = 16, kTop = 32, kLine = 26, kWidth = 26 * 14;
+    constexpr int kLeft = 16, kTop = 32, kLine = 26, kLines = 5, kWidth = 26 * 14;
     // A half-dark panel and a black copy of the text one pixel down and right keep it readable on
     // the white vortex as on the dark cave.
     glEnable(GL_BLEND);
@@ -33,8 +34,8 @@ void Overlay::Draw(float musicSeconds, const char* scene, float bassLevel) const
     glBegin(GL_QUADS);
     glVertex2i(kLeft - 8, kTop - 24);
     glVertex2i(kLeft + kWidth + 8, kTop - 24);
-    glVertex2i(kLeft + kWidth + 8, kTop + 3 * kLine + 10);
-    glVertex2i(kLeft - 8, kTop + 3 * kLine + 10);
+    glVertex2i(kLeft + kWidth + 8, kTop + (kLines - 1) * kLine + 10);
+    glVertex2i(kLeft - 8, kTop + (kLines - 1) * kLine + 10);
     glEnd();
     glDisable(GL_BLEND);
     for (int pass = 0; pass < 2; ++pass)
@@ -52,6 +53,8 @@ void Overlay::Draw(float musicSeconds, const char* scene, float bassLevel) const
         glPrint("scene %s", scene);
         glRasterPos2i(kLeft + d, kTop + 3 * kLine + d);
         glPrint("bass  %6.3f", static_cast<double>(bassLevel));
+        glRasterPos2i(kLeft + d, kTop + 4 * kLine + d);
+        glPrint("a/v   %+6.0f ms lead %5.1f", avOffsetMs, leadMs);
     }
     glColor3f(1, 1, 1);
 }

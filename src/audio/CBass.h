@@ -38,6 +38,7 @@ public:
     void SetStartSeconds(double s) { startSeconds = s; }
     // Live play: how much later than the sound the picture is shown, in ms (--av-offset).
     void SetAvOffsetMs(double ms) { avOffsetMs = ms; }
+    double AvOffsetMs() const { return avOffsetMs; }
     // Begins opening the sound device on its thread, so that it is ready when the music starts;
     // returns at once. Live play only; start() does it if nobody did.
     void PrepareOutput();
