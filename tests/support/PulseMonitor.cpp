@@ -133,8 +133,8 @@ bool PulseMonitor::Start(const std::string& server, const std::string& source, s
         pa_threaded_mainloop_unlock(m.loop);
         return false;
     }
-    const pa_sample_spec spec = {PA_SAMPLE_S16LE, kRate, 2};
-    m.stream = pa_stream_new(m.context, "monitor", &spec, nullptr);
+    const pa_sample_spec format = {PA_SAMPLE_S16LE, kRate, 2};
+    m.stream = pa_stream_new(m.context, "monitor", &format, nullptr);
     pa_stream_set_state_callback(m.stream, &Impl::streamState, &m);
     pa_stream_set_read_callback(m.stream, &Impl::readable, &m);
     pa_stream_set_overflow_callback(m.stream, &Impl::overflow, &m);

@@ -99,17 +99,17 @@ float fbm3(float x, float y, float z, int octaves, std::uint32_t seed)
     return sum / norm;
 }
 
-CellularHit cellular2(float x, float y, std::uint32_t seed, int period, const CellularSpec& spec)
+CellularHit cellular2(float x, float y, std::uint32_t seed, int period, const CellularShape& shape)
 {
     const int ix = static_cast<int>(std::floor(x)), iy = static_cast<int>(std::floor(y));
     CellularHit hit;
-    for (int j = -spec.reach; j <= spec.reach; ++j)
-        for (int i = -spec.reach; i <= spec.reach; ++i)
+    for (int j = -shape.reach; j <= shape.reach; ++j)
+        for (int i = -shape.reach; i <= shape.reach; ++i)
         {
             const int gx = ix + i, gy = iy + j;
             const int hx = wrapi(gx, period), hy = wrapi(gy, period);
-            const float px = gx + spec.jitterLo + spec.jitterSpan * hash2(hx, hy, seed);
-            const float py = gy + spec.jitterLo + spec.jitterSpan * hash2(hx, hy, seed + spec.ySeed);
+            const float px = gx + shape.jitterLo + shape.jitterSpan * hash2(hx, hy, seed);
+            const float py = gy + shape.jitterLo + shape.jitterSpan * hash2(hx, hy, seed + shape.ySeed);
             const float d = std::hypot(px - x, py - y);
             if (d < hit.f1)
             {
@@ -128,6 +128,6 @@ CellularHit cellular2(float x, float y, std::uint32_t seed, int period, const Ce
 
 float worley2(float x, float y, std::uint32_t seed, int period)
 {
-    return cellular2(x, y, seed, period, CellularSpec()).f1;
+    return cellular2(x, y, seed, period, CellularShape()).f1;
 }
 } // namespace vqtools

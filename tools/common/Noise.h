@@ -34,7 +34,7 @@ float fbm3(float x, float y, float z, int octaves, std::uint32_t seed);
 // Cellular (Worley) noise over a lattice that tiles every `period` cells (0: no tiling). Every cell
 // holds one feature point, at jitterLo + jitterSpan x a hash along each axis of the cell (the y
 // hash seeded with seed + ySeed); the cells up to `reach` away from the sample's are searched.
-struct CellularSpec
+struct CellularShape
 {
     float jitterLo = 0.0f, jitterSpan = 1.0f;
     int reach = 1;
@@ -48,7 +48,7 @@ struct CellularHit
     int cx = 0, cy = 0;
     float px = 0.0f, py = 0.0f;
 };
-CellularHit cellular2(float x, float y, std::uint32_t seed, int period, const CellularSpec& spec);
+CellularHit cellular2(float x, float y, std::uint32_t seed, int period, const CellularShape& shape);
 // Distance to the nearest feature point with the points anywhere in their cells, roughly [0, 1].
 float worley2(float x, float y, std::uint32_t seed, int period = 0);
 } // namespace vqtools
