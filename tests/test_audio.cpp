@@ -641,6 +641,19 @@ bool steady(const std::vector<double>& v)
     return true;
 }
 
+// After a fault has gone: the sound, recorded afresh, is heard where the clock says again.
+void expectRejoined(LiveSound& live, const char* after)
+{
+    std::string why;
+    ASSERT_TRUE(live.Record(why)) << why;
+    EXPECT_LT(live.Play(1.0), kNoWait);
+    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Locked);
+    double error = 0;
+    ASSERT_TRUE(live.SoundAgainstClock(error));
+    std::printf("%s, heard - clock: %+.1f ms\n", after, error);
+    EXPECT_LT(std::fabs(error), 10.0) << after;
+}
+
 #define BEGIN_OR_SKIP(live, ...)                                                                             \
     do                                                                                                       \
     {                                                                                                        \
@@ -682,14 +695,7 @@ TEST(CBassLive, AStalledServerHoldsUpNothingAndTheSoundComesBackInPlace)
     p.clear();
     EXPECT_LT(live.Play(1.0, &p), kNoWait);
     EXPECT_TRUE(steady(p));
-    std::string why;
-    ASSERT_TRUE(live.Record(why)) << why;
-    EXPECT_LT(live.Play(1.0), kNoWait);
-    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Locked);
-    double error = 0;
-    ASSERT_TRUE(live.SoundAgainstClock(error));
-    std::printf("after the stall, heard - clock: %+.1f ms\n", error);
-    EXPECT_LT(std::fabs(error), 10.0);
+    expectRejoined(live, "after the stall");
 }
 
 TEST(CBassLive, AServerKilledAndStartedAgainIsJoinedInPlace)
@@ -729,14 +735,7 @@ TEST(CBassLive, AServerStalledAtLaunchDoesNotHoldUpTheStart)
     p.clear();
     EXPECT_LT(live.Play(1.5, &p), kNoWait);
     EXPECT_TRUE(steady(p));
-    std::string why;
-    ASSERT_TRUE(live.Record(why)) << why;
-    EXPECT_LT(live.Play(1.0), kNoWait);
-    EXPECT_EQ(live.player.ClockMode(), PlaybackClock::Mode::Locked);
-    double error = 0;
-    ASSERT_TRUE(live.SoundAgainstClock(error));
-    std::printf("after a late start, heard - clock: %+.1f ms\n", error);
-    EXPECT_LT(std::fabs(error), 10.0);
+    expectRejoined(live, "after a late start");
 }
 
 TEST(CBassLive, StopGivesUpOnAStalledServer)
