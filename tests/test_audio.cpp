@@ -269,6 +269,15 @@ std::vector<double> runFor(PlaybackClock& c, FakeDevice& d, std::int64_t& now, s
     return out;
 }
 
+// A clock that has followed a ready device from `frame` for a second, as at any moment of play.
+void runningForASecond(PlaybackClock& c, FakeDevice& d, std::int64_t& now, double frame)
+{
+    d.report.device = DeviceReport::Device::Ready;
+    now = 0;
+    c.Start(frame, now);
+    runFor(c, d, now, 1000000);
+}
+
 bool neverBack(const std::vector<double>& v)
 {
     for (std::size_t i = 1; i < v.size(); ++i)
@@ -309,10 +318,8 @@ TEST(PlaybackClock, AStallGoesOnByTheWallClockAndTheSoundIsMovedToThePicture)
 {
     PlaybackClock c(kTrack);
     FakeDevice d;
-    d.report.device = DeviceReport::Device::Ready;
     std::int64_t now = 0;
-    c.Start(0, now);
-    runFor(c, d, now, 1000000);
+    runningForASecond(c, d, now, 0);
     ASSERT_EQ(c.CurrentMode(), PlaybackClock::Mode::Locked);
     const double before = c.Update(d.At(now), now);
 
@@ -349,10 +356,8 @@ TEST(PlaybackClock, AShortHiccupInStepIsFollowedWithoutMovingTheSound)
 {
     PlaybackClock c(kTrack);
     FakeDevice d;
-    d.report.device = DeviceReport::Device::Ready;
     std::int64_t now = 0;
-    c.Start(0, now);
-    runFor(c, d, now, 1000000);
+    runningForASecond(c, d, now, 0);
     // The device thread is late with its reports, but the sound itself ran on.
     const DeviceReport late = d.At(now);
     for (int i = 0; i < 20; ++i, now += 10000)
@@ -368,10 +373,8 @@ TEST(PlaybackClock, ADeviceThatWentAwayAndCameBackJoinsInPlace)
 {
     PlaybackClock c(kTrack);
     FakeDevice d;
-    d.report.device = DeviceReport::Device::Ready;
     std::int64_t now = 0;
-    c.Start(44100, now);
-    runFor(c, d, now, 1000000);
+    runningForASecond(c, d, now, 44100);
     const double before = c.Update(d.At(now), now);
     d.report.device = DeviceReport::Device::Lost;
     d.report.haveSample = false;

@@ -172,6 +172,21 @@ bool privateSound(PulseServer& server, PulseMonitor& monitor, std::string& why)
 {
     return server.Start(why) && monitor.Start(server.Server(), PulseServer::Monitor(), why);
 }
+
+// Waits up to `seconds` for the program (killed if it does not end), lets the stalled server go
+// on, and gives the program's exit status, how long it took since t0, and what it printed.
+int endAgainstStalledServer(int pid, int seconds, std::chrono::steady_clock::time_point t0,
+                            PulseServer& server, const std::string& log, double& took, std::string& out)
+{
+    const int status = WaitProgram(pid, seconds);
+    took = since(t0);
+    if (status == -2)
+        kill(pid, SIGKILL);
+    server.Resume();
+    out = ReadWholeFile(log);
+    std::remove(log.c_str());
+    return status;
+}
 } // namespace
 
 TEST(Player, SigtermEndsLivePlayPromptlyWhileTheSoundServerIsStalled)
@@ -191,13 +206,9 @@ TEST(Player, SigtermEndsLivePlayPromptlyWhileTheSoundServerIsStalled)
     usleep(1000000);
     const auto t0 = std::chrono::steady_clock::now();
     kill(pid, SIGTERM);
-    const int status = WaitProgram(pid, 10);
-    const double took = since(t0);
-    if (status == -2)
-        kill(pid, SIGKILL);
-    server.Resume();
-    const std::string out = ReadWholeFile(log);
-    std::remove(log.c_str());
+    double took = 0;
+    std::string out;
+    const int status = endAgainstStalledServer(pid, 10, t0, server, log, took, out);
     EXPECT_EQ(status, 0) << out;
     EXPECT_LT(took, 2.0) << out;
     // Stalled while it played, or (on a slow machine) while it was still loading.
@@ -220,13 +231,9 @@ TEST(Player, AServerStalledAtLaunchHoldsUpNeitherTheFirstFrameNorTheEnd)
     const auto t0 = std::chrono::steady_clock::now();
     const std::string log = "/tmp/vq_player_launch_" + std::to_string(getpid()) + ".txt";
     const int pid = StartProgram(server.ShellEnv(), "--windowed --start 125.5", log);
-    const int status = WaitProgram(pid, 30);
-    const double took = since(t0);
-    if (status == -2)
-        kill(pid, SIGKILL);
-    server.Resume();
-    const std::string out = ReadWholeFile(log);
-    std::remove(log.c_str());
+    double took = 0;
+    std::string out;
+    const int status = endAgainstStalledServer(pid, 30, t0, server, log, took, out);
     EXPECT_EQ(status, 0) << out;
     EXPECT_LT(took, 20.0) << out;
     EXPECT_NE(out.find("does not answer"), std::string::npos) << out;
