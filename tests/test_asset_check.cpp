@@ -4,8 +4,8 @@
 #include "app/platform/Clock.h"
 #include "app/platform/GLWindow.h"
 #include "formats/HlfParse.h"
+#include "support/ShaderContext.h"
 #include "support/TestAudio.h"
-#include "support/WindowAtExit.h"
 
 #include "Image.h" // tools/common: the generators' image writers
 
@@ -77,24 +77,6 @@ protected:
     char oldDir[4096] = {};
     char dir[32] = "/tmp/vq_check_XXXXXX";
 };
-
-// A hidden window to compile shaders in, opened once; the working directory stays the test's.
-bool shaderContext(std::string& why)
-{
-    static int state = 0; // 0 untried, 1 open, 2 failed
-    static std::string reason;
-    if (state == 0)
-    {
-        vqclock::enterCapture(30.0, 0.0, true, 1); // faults to standard error, never a box
-        WindowOptions o;
-        o.hidden = true;
-        state = glWindow.Init(1024, 768, 32, o, reason) && CResource::ShadersAvailable() ? 1 : 2;
-        if (state == 1)
-            CloseWindowAtExit();
-    }
-    why = reason;
-    return state == 1;
-}
 
 AssetCheckOptions compiling()
 {
@@ -188,7 +170,7 @@ TEST_F(AssetCheck, EveryFormatIsReadAndEveryFaultNamed)
 TEST_F(AssetCheck, ShaderPairsAreCompiledAndLinkedAndEachFaultToldOnce)
 {
     std::string why;
-    if (!shaderContext(why))
+    if (!ShaderContext(why))
         GTEST_SKIP() << "no GL context: " << why;
     const std::string vert =
         "#version 120\nvarying vec3 shade;\nvoid main() { shade = vec3(1.0); gl_Position = "

@@ -11,7 +11,7 @@
 #include "audio/PcmTrack.h"
 #include "formats/HlfFormats.h"
 #include "support/RunProgram.h"
-#include "support/WindowAtExit.h"
+#include "support/ShaderContext.h"
 
 #include <gtest/gtest.h>
 
@@ -328,24 +328,6 @@ std::vector<Damage> catalogue()
     return d;
 }
 
-// A hidden window for the shaders, once per process; the working directory stays the test's.
-bool openContext(std::string& why)
-{
-    static int state = 0;
-    static std::string reason;
-    if (state == 0)
-    {
-        vqclock::enterCapture(30.0, 0.0, true, 1);
-        WindowOptions o;
-        o.hidden = true;
-        state = glWindow.Init(1024, 768, 32, o, reason) && CResource::ShadersAvailable() ? 1 : 2;
-        if (state == 1)
-            CloseWindowAtExit();
-    }
-    why = reason;
-    return state == 1;
-}
-
 class HostileData : public testing::Test
 {
 protected:
@@ -409,7 +391,7 @@ protected:
 TEST_F(HostileData, TheCheckNamesEveryDamagedFileAndFaultAndNothingElse)
 {
     std::string why;
-    if (!openContext(why))
+    if (!ShaderContext(why))
         GTEST_SKIP() << "no GL context for the shaders: " << why;
     AssetCheckOptions options;
     options.buildShaders = [](const std::string& v, const std::string& f)
