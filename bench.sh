@@ -15,7 +15,7 @@ cmake --build "$BUILD" -j "$(nproc)"
 export VQ_DATA_DIR="$PWD/$BUILD/data"
 run=()
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-    run=(xvfb-run -a -s "-screen 0 1280x1024x24")
+    run=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
 fi
 
 status=0

@@ -15,7 +15,7 @@ tests/ci/format-check.sh || status=1
 (
     cd build
     if [ -z "${DISPLAY:-}" ]; then
-        exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j 2 "$@"
+        exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure -j 2 "$@"
     fi
     exec ctest --output-on-failure -j 2 "$@"
 ) || status=1

@@ -1,6 +1,6 @@
 // Cost of the glow filter per frame on this machine: both chains over a placeholder 1024 x 1024
 // picture. Needs a display (xvfb-run) and the data folder (VQ_DATA_DIR, or data/ beside bench/).
-//   xvfb-run -a -s "-screen 0 1280x1024x24" ./bench/bench_bloom
+//   xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ./bench/bench_bloom
 #include "app/platform/Clock.h"
 #include "app/platform/GLWindow.h"
 #include "audio/CBass.h"

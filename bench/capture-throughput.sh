@@ -10,7 +10,7 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 run=()
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-    run=(xvfb-run -a -s "-screen 0 1280x1024x24")
+    run=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
 fi
 
 rate() { # capture args...; prints the frames per second of the summary

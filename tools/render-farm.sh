@@ -55,7 +55,7 @@ echo "render-farm: $total frames in chunks of $size, into $work"
 # Without a display the program draws headless; under Xvfb where that is all there is.
 xrun=""
 if [ -z "${DISPLAY:-}" ] && [ -z "${SDL_VIDEODRIVER:-}" ] && command -v xvfb-run >/dev/null; then
-    xrun="xvfb-run -a -s '-screen 0 1280x1024x24'"
+    xrun="xvfb-run -a -s '-screen 0 1280x1024x24 -noreset'"
 fi
 jobs=()
 for (( first = 0, k = 0; first < total; first += size, k++ )); do

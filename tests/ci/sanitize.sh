@@ -30,7 +30,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktra
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 run=()
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-    run=(xvfb-run -a -s "-screen 0 1280x1024x24")
+    run=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
 fi
 status=0
 for t in "${TESTS[@]}"; do

@@ -38,8 +38,10 @@ bool PrivateDisplay::Start(std::string& why)
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, 1);
         dup2(null, 2);
+        // -noreset: a server that starts over when its last client leaves refuses the next one
+        // for a moment.
         execl(exe, exe, "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-              static_cast<char*>(nullptr));
+              "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

@@ -19,8 +19,10 @@ XvfbServer::XvfbServer(int width, int height)
     {
         close(fds[0]);
         // -displayfd: the server picks a free display and writes its number once it accepts clients.
+        // -noreset: by default the server starts over when its last client leaves and refuses the
+        // clients that come meanwhile, and the tests connect one client right after another.
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
+               "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

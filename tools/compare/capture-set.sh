@@ -16,7 +16,7 @@ MOMENTS=(20 45 60 75 85 100 121 124)
 
 run_headless() {
     if [ -z "${DISPLAY:-}" ] && [ "${SDL_VIDEODRIVER:-}" != offscreen ] && command -v xvfb-run >/dev/null; then
-        xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+        xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
     else
         "$@"
     fi

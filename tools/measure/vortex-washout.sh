@@ -13,7 +13,7 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 run=()
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-    run=(xvfb-run -a -s "-screen 0 1280x1024x24")
+    run=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
 fi
 "${run[@]}" "$build/vqdemo" --capture "$out/frames" --fps 60 --start "$from" --until "$until" --seed 1 --verbose "$@" \
     >"$out/log" 2>&1 || { tail -20 "$out/log"; exit 1; }
