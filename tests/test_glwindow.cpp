@@ -267,17 +267,18 @@ TEST(GLWindow, AWindowDestroyedByAnotherClientEndsThePieceWithOneLine)
     NEED_PROGRAM();
     XvfbServer x(1280, 1024);
     ASSERT_FALSE(x.Display().empty()) << "Xvfb did not start";
-    // Right at its creation (while SDL makes it, before and while the context is made), soon after,
-    // and during play; windowed and full-screen, whose creation takes other steps. A destroy 1 to
-    // 3 ms after the window appeared hung the program now and then (twice in 18 runs of this test,
-    // never in 30 runs by hand), so those moments are left out until that is found.
+    // Right at its creation (while SDL makes it, before and while the context is made), around the
+    // moment it is mapped and shown (SDL waited forever for a window destroyed just before it
+    // looked), and during play; windowed and full-screen, whose creation takes other steps.
     struct Case
     {
         int delayMs;
         const char* args;
     };
-    for (const Case& k : {Case{0, "--windowed"}, Case{10, "--windowed"}, Case{2500, "--windowed"},
-                          Case{0, "--fullscreen desktop"}, Case{2, "--fullscreen desktop"}})
+    for (const Case& k :
+         {Case{0, "--windowed"}, Case{1, "--windowed"}, Case{2, "--windowed"}, Case{3, "--windowed"},
+          Case{10, "--windowed"}, Case{2500, "--windowed"}, Case{0, "--fullscreen desktop"},
+          Case{2, "--fullscreen desktop"}, Case{10, "--fullscreen desktop"}})
     {
         const int delayMs = k.delayMs;
         SCOPED_TRACE(std::string(k.args) + ", destroyed " + std::to_string(delayMs) +

@@ -164,7 +164,7 @@ void syncX(SDL_Window* win)
 }
 
 // Mesa's GLX crashes when the window vanishes while the context is made for it: while the server is
-// grabbed no other client's request (a destroy) is carried out. Never held around showing the
+// grabbed no other client's request (a destroy) is carried out. Never held around mapping the
 // window, which a window manager must be able to answer.
 void grabX(SDL_Window* win, bool grab)
 {
@@ -210,6 +210,22 @@ void mapX(SDL_Window* win)
     g_xWindowLost = true; // never mapped within ten seconds: nobody will see it
 }
 
+// Takes a DestroyNotify for our window off the queue; after a sync, every destroy carried out so
+// far has put one there.
+bool destroyQueued(SDL_Window* win)
+{
+    Display* d = xDisplayOf(win);
+    XEvent e;
+    const auto destroyed = [](Display*, XEvent* x, XPointer w)
+    {
+        return x->type == DestroyNotify && x->xdestroywindow.window == *reinterpret_cast<Window*>(w) ? True
+                                                                                                     : False;
+    };
+    if (d && g_xWindow && XCheckIfEvent(d, &e, destroyed, reinterpret_cast<XPointer>(&g_xWindow)))
+        g_xWindowLost = true;
+    return g_xWindowLost;
+}
+
 bool destroysOurWindow(const SDL_Event& e)
 {
     const XEvent& x = e.syswm.msg->msg.x11.event;
@@ -224,6 +240,7 @@ void watchXWindow(SDL_Window*) {}
 void syncX(SDL_Window*) {}
 void grabX(SDL_Window*, bool) {}
 void mapX(SDL_Window*) {}
+bool destroyQueued(SDL_Window*) { return g_xWindowLost; }
 bool destroysOurWindow(const SDL_Event&) { return false; }
 #endif
 
@@ -398,7 +415,16 @@ bool GLWindow::openWindowAndContext(std::string& error)
         syncX(win);
         if (g_xWindowLost)
             return fail(lost);
+        // SDL first asks whether the window is mapped; one destroyed just before that it maps again
+        // and waits for forever. Mapped already, the window needs no window manager's answer to be
+        // shown, so nobody else is let in meanwhile.
+        grabX(win, true);
+        grabbed = true;
+        if (destroyQueued(win))
+            return fail(lost);
         SDL_ShowWindow(win);
+        grabX(win, false);
+        grabbed = false;
     }
     // Only now the display has the window's real size (a window manager may have resized it).
     SDL_GL_GetDrawableSize(win, &drawableW, &drawableH);
