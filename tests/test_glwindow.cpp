@@ -179,7 +179,7 @@ TEST(GLWindow, ACaptureWithNoDisplayAtAllEqualsTheCaptureOnAnXServer)
 {
     NEED_PROGRAM();
     XvfbServer x(1280, 1024);
-    ASSERT_FALSE(x.Display().empty()) << "Xvfb did not start";
+    ASSERT_FALSE(x.Display().empty()) << x.Why();
     const std::string headless = tempDir("headless"), onX = tempDir("onx");
     const std::string args = "--fps 30 --start 60 --frames 3 --seed 3 --capture ";
     const ProgramRun a = run("-u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER", args + "'" + headless + "'");
@@ -235,7 +235,7 @@ TEST(GLWindow, FullScreenOnABareXServerShowsTheWholePictureScaledAndCentred)
     {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " --fullscreen " + c.mode);
         XvfbServer x(c.width, c.height);
-        ASSERT_FALSE(x.Display().empty()) << "Xvfb did not start";
+        ASSERT_FALSE(x.Display().empty()) << x.Why();
         Display* d = XOpenDisplay(x.Display().c_str());
         ASSERT_NE(d, nullptr);
         const pid_t pid = startProgram(x.Display(), {"--start", "123.05", "--fullscreen", c.mode});
@@ -266,7 +266,7 @@ TEST(GLWindow, AWindowDestroyedByAnotherClientEndsThePieceWithOneLine)
 {
     NEED_PROGRAM();
     XvfbServer x(1280, 1024);
-    ASSERT_FALSE(x.Display().empty()) << "Xvfb did not start";
+    ASSERT_FALSE(x.Display().empty()) << x.Why();
     // Right at its creation (while SDL makes it, before and while the context is made), around the
     // moment it is mapped and shown (SDL waited forever for a window destroyed just before it
     // looked), and during play; windowed and full-screen, whose creation takes other steps.

@@ -10,10 +10,11 @@
 #if VQ_TEST_PULSE
 #include "app/platform/Timeline.h"
 #include "audio/PcmTrack.h"
-#include "support/PrivateDisplay.h"
 #include "support/PulseMonitor.h"
 #include "support/PulseServer.h"
 #include "support/TrackMatch.h"
+#include "support/WindowProbe.h"
+#include "support/XvfbServer.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -101,9 +102,12 @@ bool playOnce(const PcmTrack& track, SyncRun& run, std::string& why)
     const std::string soundEnv =
         other.empty() ? server.ShellEnv()
                       : "PULSE_SERVER='" + other + "' ALSOFT_DRIVERS=pulse SDL_AUDIODRIVER=pulseaudio";
-    PrivateDisplay display;
-    if (!display.Start(why))
+    XvfbServer display(1280, 1024);
+    if (display.Display().empty())
+    {
+        why = display.Why();
         return false;
+    }
     // The recorder runs first: a null sink with no client sleeps in long blocks, which would
     // delay the first sound by up to two seconds.
     PulseMonitor monitor;
@@ -113,10 +117,10 @@ bool playOnce(const PcmTrack& track, SyncRun& run, std::string& why)
     const std::string log = "/tmp/vq_sync_" + std::to_string(getpid()) + ".txt";
     char start[32];
     std::snprintf(start, sizeof start, "%.3f", kStart);
-    const int pid = StartProgram(soundEnv + " DISPLAY=" + display.Name(),
+    const int pid = StartProgram(soundEnv + " DISPLAY=" + display.Display(),
                                  std::string("--windowed --start ") + start, log);
     WindowProbe probe;
-    if (!probe.Open(display.Name(), why))
+    if (!probe.Open(display.Display(), why))
         return false;
     const double launched = MonotonicSeconds();
     while (!probe.Find(kTitle))

@@ -1,12 +1,13 @@
 #pragma once
-// A bare X server of a chosen size for the tests that need X itself (full-screen geometry, a window
-// destroyed by another client): Xvfb with no window manager, on a display number it picks itself.
+// A bare X server of the test's own: Xvfb with no window manager, of a chosen size, on a display
+// number it picks itself, so that no other test's window can cover or touch the one being watched.
 #include <string>
 
 class XvfbServer
 {
 public:
-    // Starts Xvfb with one screen of width x height at 24 bits; Display() is empty when it failed.
+    // Starts Xvfb with one screen of width x height at 24 bits; Display() is empty when it failed,
+    // and Why() says why.
     XvfbServer(int width, int height);
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
@@ -14,8 +15,10 @@ public:
 
     // ":N", for DISPLAY.
     const std::string& Display() const { return display; }
+    const std::string& Why() const { return why; }
 
 private:
     int pid = -1;
     std::string display;
+    std::string why;
 };

@@ -1,79 +1,11 @@
-#include "support/PrivateDisplay.h"
+#include "support/WindowProbe.h"
 #include "support/PulseMonitor.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <vector>
-
-PrivateDisplay::~PrivateDisplay() { Stop(); }
-
-bool PrivateDisplay::Start(std::string& why)
-{
-    const char* exe = "/usr/bin/Xvfb";
-    if (access(exe, X_OK) != 0)
-    {
-        why = "Xvfb is not installed (./test.sh installs it with apt-get)";
-        return false;
-    }
-    int fds[2];
-    if (pipe(fds) != 0)
-    {
-        why = "no pipe for Xvfb";
-        return false;
-    }
-    const std::string fd = std::to_string(fds[1]);
-    pid = fork();
-    if (pid == 0)
-    {
-        close(fds[0]);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        // -noreset: a server that starts over when its last client leaves refuses the next one
-        // for a moment.
-        execl(exe, exe, "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-              "-noreset", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    // Xvfb writes its display number once it accepts clients.
-    std::string number;
-    pollfd p = {fds[0], POLLIN, 0};
-    while (poll(&p, 1, 10000) > 0)
-    {
-        char c;
-        if (read(fds[0], &c, 1) != 1 || c == '\n')
-            break;
-        number += c;
-    }
-    close(fds[0]);
-    if (pid < 0 || number.empty())
-    {
-        why = "Xvfb did not start";
-        Stop();
-        return false;
-    }
-    name = ":" + number;
-    return true;
-}
-
-void PrivateDisplay::Stop()
-{
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-    pid = -1;
-}
+#include <cstdint>
+#include <string>
 
 struct WindowProbe::Impl
 {

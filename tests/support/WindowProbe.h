@@ -1,30 +1,8 @@
 #pragma once
-// An X server of the test's own (Xvfb on a free display number), so that no other test's window
-// can cover the one being watched, and a probe that reads what a window shows, timed on the
-// monotonic clock (see PulseMonitor.h).
-#include <sys/types.h>
-
+// A probe that reads what a window shows, timed on the monotonic clock (see PulseMonitor.h).
 #include <cstdint>
 #include <memory>
 #include <string>
-
-class PrivateDisplay
-{
-public:
-    PrivateDisplay() = default;
-    ~PrivateDisplay();
-    PrivateDisplay(const PrivateDisplay&) = delete;
-    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
-
-    // A 1280 x 1024 x 24 screen. False with a reason when Xvfb is missing or does not start.
-    bool Start(std::string& why);
-    void Stop();
-    std::string Name() const { return name; } // ":N"
-
-private:
-    pid_t pid = -1;
-    std::string name;
-};
 
 class WindowProbe
 {
